@@ -1,0 +1,39 @@
+// Reading and checking the command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velk {
+
+// Stands in for the pattern path when j2s is given none.
+inline constexpr const char kNoPattern[] = "_********_";
+// A path must fit a 260-byte buffer with its terminating NUL.
+inline constexpr std::size_t kMaxPathLength = 259;
+
+enum class Command { None, S2j, J2s, Mkp, Version };
+
+struct CommandLine {
+    Command command = Command::None;
+    bool rejected = false;
+    // The usage screen to show when rejected: "s2j", "j2s", "mkp" or null for all three.
+    const char* usageWord = nullptr;
+    bool optLogRead = false;  // its first character was a digit
+    std::int32_t optLog = 0;
+    std::int32_t optConv = 0;   // s2j, j2s
+    std::int32_t optCsv = 0;    // mkp
+    std::int32_t optOther = 0;  // s2j
+    std::int32_t recSize = 0;   // j2s
+    std::int32_t optQuote = 0;  // mkp
+    std::int32_t optSkip = 0;   // j2s
+    std::int32_t trimFlags = 0; // j2s
+    std::string sjisPath, jefPath, patnPath, copyPath, ptnPath;
+};
+
+// Checks the arguments in their fixed order, stopping at the first failure.
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// optTrim 0..8 to its trimming bit set; -1 for any other value.
+std::int32_t trimFlagsFor(std::int32_t optTrim);
+
+}  // namespace velk
