@@ -82,32 +82,48 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
         *o++ = v;
     };
 
-    // Every first byte here has its second byte inside the block.
+    // Runs of one class are converted by tight loops of their own: class
+    // changes are where the time goes, not the bytes inside a run.
     while (i + 1 < n) {
-        const std::uint8_t b = p[i];
+        std::uint8_t b = p[i];
         switch (kClassOf[b]) {
             case kSingle:
-                single(b);
-                ++i;
+                if (open) {
+                    *o++ = kKanjiOut;
+                    open = false;
+                }
+                do {
+                    std::uint8_t v = conv.single[b];
+                    if (v == 0) [[unlikely]] {
+                        fail(ErrorKind::SingleByte, b);
+                        v = kSpace;
+                    }
+                    *o++ = v;
+                    if (++i == n) break;
+                    b = p[i];
+                } while (kClassOf[b] == kSingle);
                 break;
-            case kFirst: {
+            case kFirst:
                 if (shift && !open) {
                     *o++ = kKanjiIn;
                     open = true;
                 }
-                const unsigned code = (unsigned{b} << 8) | p[i + 1];
-                const auto& jef = sjis2jef[code];
-                o[0] = jef[0];
-                o[1] = jef[1];
-                if ((jef[0] | jef[1]) == 0) [[unlikely]] {
-                    fail(ErrorKind::DoubleByte, code);
-                    o[0] = kSpace;
-                    o[1] = kSpace;
-                }
-                o += 2;
-                i += 2;
+                do {
+                    const unsigned code = (unsigned{b} << 8) | p[i + 1];
+                    const auto& jef = sjis2jef[code];
+                    o[0] = jef[0];
+                    o[1] = jef[1];
+                    if ((jef[0] | jef[1]) == 0) [[unlikely]] {
+                        fail(ErrorKind::DoubleByte, code);
+                        o[0] = kSpace;
+                        o[1] = kSpace;
+                    }
+                    o += 2;
+                    i += 2;
+                    if (i + 1 >= n) break;
+                    b = p[i];
+                } while (kClassOf[b] == kFirst);
                 break;
-            }
             case kCr:
                 ++i;
                 break;
