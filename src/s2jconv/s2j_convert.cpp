@@ -51,7 +51,7 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                          bool endOfInput, CarriedState& state, std::uint8_t* out,
                          std::vector<ConversionError>& errors) {
     const std::uint8_t* p = in.data();
-    const std::size_t n = in.size();
+    std::size_t n = in.size();  // shortened when the last byte waits
     const std::int64_t base = state.offset;
     const bool shift = conv.shiftCodes;
     bool open = state.kanjiOpen;
@@ -67,27 +67,15 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
         errors.push_back({kind, static_cast<std::uint16_t>(code), lineFeeds + 1,
                           at - lineStart + 1});
     };
-    // A byte of a2e's domain. The byte reported is the input byte: the only
-    // rewrite (a-z under optConv 2) always maps.
-    auto single = [&](std::uint8_t b) {
-        if (open) {
-            *o++ = kKanjiOut;
-            open = false;
-        }
-        std::uint8_t v = conv.single[b];
-        if (v == 0) [[unlikely]] {
-            fail(ErrorKind::SingleByte, b);
-            v = kSpace;
-        }
-        *o++ = v;
-    };
 
     // Runs of one class are converted by tight loops of their own: class
     // changes are where the time goes, not the bytes inside a run.
-    while (i + 1 < n) {
+    while (i < n) {
         std::uint8_t b = p[i];
         switch (kClassOf[b]) {
             case kSingle:
+                // The byte reported on failure is the input byte: the only
+                // rewrite (a-z under optConv 2) always maps.
                 if (open) {
                     *o++ = kKanjiOut;
                     open = false;
@@ -104,6 +92,16 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                 } while (kClassOf[b] == kSingle);
                 break;
             case kFirst:
+                if (i + 1 == n) {
+                    if (!endOfInput) {
+                        n = i;  // it starts the next block
+                    } else {
+                        fail(ErrorKind::LoneFirst, b);
+                        *o++ = kSpace;
+                        ++i;
+                    }
+                    break;
+                }
                 if (shift && !open) {
                     *o++ = kKanjiIn;
                     open = true;
@@ -128,32 +126,6 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                 ++i;
                 break;
             default:  // kLf
-                ++lineFeeds;
-                ++i;
-                lineStart = base + static_cast<std::int64_t>(i);
-                break;
-        }
-    }
-
-    // The block's last byte, when a pair did not take it.
-    if (i < n) {
-        const std::uint8_t b = p[i];
-        switch (kClassOf[b]) {
-            case kSingle:
-                single(b);
-                ++i;
-                break;
-            case kFirst:
-                if (endOfInput) {
-                    fail(ErrorKind::LoneFirst, b);
-                    *o++ = kSpace;
-                    ++i;
-                }  // else it starts the next block
-                break;
-            case kCr:
-                ++i;
-                break;
-            default:
                 ++lineFeeds;
                 ++i;
                 lineStart = base + static_cast<std::int64_t>(i);
