@@ -6,8 +6,9 @@
 #
 # Warm cache, output to a file in a temporary directory that is removed at
 # the end. Prints MB/s (10^6 bytes per second) as the median of the runs,
-# into a new output file and over an existing one (which a file system may
-# flush on close after the truncation, ext4 among them).
+# into a new output file and over an existing one (where the truncating open
+# has the file system free the old file first), and the peak memory at two
+# input sizes.
 set -euo pipefail
 
 velk=$(realpath "${1:-build/velk}")
@@ -71,11 +72,15 @@ velk_us=$(time_runs "$runs" 1 "$work/out.jef" "$velk" s2j 0 4 1 "$work/in.txt" "
 over_us=$(time_runs "$runs" 0 "$work/out.jef" "$velk" s2j 0 4 1 "$work/in.txt" "$work/out.jef" | median)
 iconv_us=$(time_runs 1 1 "$work/out.930" sh -c "iconv -f CP932 -t IBM-930 '$work/in.txt' >'$work/out.930'" | median)
 rm -f "$work/out.jef"
-velk_peak=$(/usr/bin/time -f %M "$velk" s2j 0 4 1 "$work/in.txt" "$work/out.jef" 2>&1 >/dev/null | tail -1)
+peak_kib() { /usr/bin/time -f %M "$velk" s2j 0 4 1 "$1" "$work/out.jef" 2>&1 >/dev/null | tail -1; }
+velk_peak=$(peak_kib "$work/in.txt")
+head -c 1048576 "$work/in.txt" >"$work/small.txt"
+small_peak=$(peak_kib "$work/small.txt")
 
 mbps() { awk -v b="$size" -v us="$1" 'BEGIN { printf "%.1f", b / us }'; }
 secs() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1e6 }'; }
 echo "velk s2j, new output file      : $(mbps "$velk_us") MB/s (median of $runs, $(secs "$velk_us") s), peak RSS ${velk_peak} KiB"
 echo "velk s2j, overwriting the output: $(mbps "$over_us") MB/s (median of $runs, $(secs "$over_us") s)"
+echo "peak RSS, 1 MiB input          : ${small_peak} KiB"
 echo "iconv -f CP932 -t IBM-930       : $(mbps "$iconv_us") MB/s (1 run, $(secs "$iconv_us") s)"
 echo "ratio, new output file          : velk is $(awk -v a="$iconv_us" -v b="$velk_us" 'BEGIN { printf "%.1f", a / b }') times as fast as iconv"
