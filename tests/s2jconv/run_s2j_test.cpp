@@ -99,6 +99,8 @@ TEST(RunS2j, FailuresKeepWhatIsNotTheirs) {
         {"empty input", "empty", "out", "[%s/empty]のファイルサイズが 0 です\n", -15},
         {"output in a missing directory", "text", "none/out",
          std::string("[%s/none/out]のオープンに失敗しました(原因=") + std::strerror(ENOENT) + ")\n", -11},
+        {"output is a directory", "text", "sub",
+         std::string("[%s/sub]のオープンに失敗しました(原因=") + std::strerror(EISDIR) + ")\n", -11},
         {"output is the input", "text", "text",
          "[%s/text]のオープンに失敗しました(原因=入力ファイルと同じファイルです)\n", -11},
         {"write fails", "text", "/dev/full",
