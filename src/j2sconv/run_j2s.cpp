@@ -96,8 +96,8 @@ bool allocate(Run& run, std::size_t inSize, std::size_t outSize) {
 std::int32_t runStream(Run& run, int optConv, int recSize) {
     const std::int64_t blockLength = j2s::streamBlockLength(recSize, run.jefSize);
     run.addLineEnd = recSize != 0;
-    // The output is never longer than its block; the carry may need 2 bytes.
-    const auto inSize = static_cast<std::size_t>(std::max<std::int64_t>(blockLength, 2));
+    // Output is never longer than its input, plus the line end.
+    const std::size_t inSize = j2s::streamBufferSize(blockLength);
     if (!allocate(run, inSize, inSize + 2)) return -30;
     return j2s::convertStream(run, optConv, blockLength);
 }

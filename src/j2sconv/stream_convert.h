@@ -13,12 +13,18 @@
 
 namespace velk::j2s {
 
-// The single-byte table of a run folded with the shift codes, so that the
-// inner loop needs one look-up per byte: the low byte is the output, a set
-// high bit marks a shift code or a byte without mapping.
+// The code tables of one run, arranged for the inner loop.
 struct StreamTables {
+    // Low byte the output; a high bit marks a shift code or a byte without
+    // mapping (whose low byte is then the substitute blank).
     std::array<std::uint16_t, 256> single{};
-    const KanjiTable* kanji = nullptr;
+    // The same for plain bytes only: 0 wherever a byte needs a decision.
+    std::array<std::uint8_t, 256> plain{};
+    // jef2sjis with shift codes as lead bytes forced to "no mapping", so that
+    // one look-up finds both.
+    std::vector<KanjiEntry> kanji;
+    // Plain single bytes 64 at a time, where the processor can.
+    bool wide = false;
 };
 
 StreamTables makeStreamTables(int optConv);
@@ -53,10 +59,13 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
 // bytes, else 16,380.
 std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize);
 
-// Converts run.jefFile into run.sjisFile block by block. run.inBuf must hold
-// max(blockLength, 2) bytes and run.outBuf 2 more. Returns the line ends
-// written, -1 after characters without mapping, -21 on a read failure, -25
-// on a write failure.
+// Converts run.jefFile into run.sjisFile block by block, reading and
+// writing many blocks at a time. run.inBuf must hold at least
+// streamBufferSize(blockLength) bytes and run.outBuf 2 more. Returns the line
+// ends written, -1 after characters without mapping, -21 on a read failure,
+// -25 on a write failure.
+std::size_t streamBufferSize(std::int64_t blockLength);
+
 std::int32_t convertStream(Run& run, int optConv, std::int64_t blockLength);
 
 }  // namespace velk::j2s

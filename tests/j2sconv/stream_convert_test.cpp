@@ -2,11 +2,15 @@
 // the binary, where block boundaries and the carried lead byte show.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "j2sconv/stream_convert.h"
 #include "support/run_velk.h"
+#include "tblank/single_byte_tables.h"
+#include "tblknj/kanji_tables.h"
 
 namespace {
 
@@ -51,6 +55,90 @@ TEST(StreamBlock, ConvertsShiftCodedBytes) {
         std::vector<std::pair<K, std::uint16_t>> got;
         for (const StreamError& e : errors) got.emplace_back(e.kind, e.code);
         EXPECT_EQ(got, c.errors);
+    }
+}
+
+using Logged = std::vector<std::tuple<StreamErrorKind, std::uint16_t, std::size_t>>;
+
+// Character by character, the whole input as one block.
+std::string reference(const std::string& in, Logged& logged) {
+    std::string out;
+    bool doubleByte = false;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const auto b = static_cast<std::uint8_t>(in[i]);
+        if (b == 0x28 || b == 0x38) {
+            doubleByte = true;
+        } else if (b == 0x29) {
+            doubleByte = false;
+        } else if (!doubleByte) {
+            const std::uint8_t v = velk::e2aAscii[b];
+            if (v == 0) logged.emplace_back(StreamErrorKind::SingleByte, b, i);
+            out += static_cast<char>(v != 0 ? v : ' ');
+        } else if (i + 1 < in.size()) {
+            const auto code = static_cast<std::uint16_t>(b << 8 | static_cast<std::uint8_t>(in[i + 1]));
+            const auto& e = velk::jef2sjis[code];
+            if ((e[0] | e[1]) == 0) logged.emplace_back(StreamErrorKind::Kanji, code, i);
+            out += (e[0] | e[1]) == 0 ? bytes({0x81, 0x40}) : bytes({e[0], e[1]});
+            ++i;
+        } else {
+            logged.emplace_back(StreamErrorKind::LoneLead, b, i);
+            out += ' ';
+        }
+    }
+    return out;
+}
+
+// Text, unmapped bytes, kanji runs with unmapped pairs and repeated shift
+// codes, and sometimes a lone lead byte at the end.
+std::string randomStream(std::mt19937& rng) {
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    std::string s;
+    for (int segment = pick(12); segment >= 0; --segment) {
+        for (int k = pick(150); k > 0; --k)
+            s += static_cast<char>(pick(40) == 0 ? 0x00 : 0xC1 + pick(9));
+        s += static_cast<char>(pick(2) ? 0x28 : 0x38);
+        for (int k = pick(80); k > 0; --k) {
+            const int r = pick(50);
+            s += r == 0 ? bytes({0xFF, 0xFE}) : r == 1 ? bytes({0x38}) : bytes({0xB0 + pick(8), 0xA1 + pick(90)});
+        }
+        if (segment > 0 || pick(2)) s += '\x29';
+    }
+    if (pick(3) == 0) s += '\xB0';
+    return s;
+}
+
+TEST(StreamBlock, FastPathsAgreeWithCharacterByCharacterOverAnyBlocking) {
+    std::mt19937 rng(20270101);
+    auto tables = velk::j2s::makeStreamTables(3);
+    const std::vector<bool> widths = tables.wide ? std::vector<bool>{true, false} : std::vector<bool>{false};
+    for (int round = 0; round < 60; ++round) {
+        const std::string in = randomStream(rng);
+        Logged expectedLog;
+        const std::string expected = reference(in, expectedLog);
+        for (bool wide : widths) {
+            tables.wide = wide;
+            for (std::size_t length : {1, 2, 7, 9, 64, 100, 1000, 100000}) {
+                SCOPED_TRACE(testing::Message() << "round " << round << " length " << length << " wide " << wide);
+                std::string out;
+                Logged logged;
+                std::vector<StreamError> errors;
+                bool doubleByte = false, carried = false;
+                for (std::size_t pos = 0; pos < in.size();) {
+                    const std::size_t n = std::min(carried && length == 1 ? 2 : length, in.size() - pos);
+                    std::vector<std::uint8_t> block(in.begin() + static_cast<long>(pos),
+                                                    in.begin() + static_cast<long>(pos + n)), dst(n);
+                    const auto r = velk::j2s::convertBlock(block, dst.data(), tables, doubleByte,
+                                                           pos + n == in.size(), errors);
+                    for (const StreamError& e : errors) logged.emplace_back(e.kind, e.code, pos + e.index);
+                    errors.clear();
+                    carried = r.carried;
+                    out.append(dst.begin(), dst.begin() + static_cast<long>(r.outLength));
+                    pos += r.consumed;
+                }
+                ASSERT_EQ(out, expected);
+                ASSERT_EQ(logged, expectedLog);
+            }
+        }
     }
 }
 
