@@ -113,11 +113,11 @@ StreamTables makeStreamTables(int optConv) {
     t.single[0x29] = kShiftOut;
     for (int b = 0; b < 256; ++b) t.plain[b] = t.single[b] <= 0xFF ? e2a[b] : 0;
     t.kanji.assign(jef2sjis.begin(), jef2sjis.end());
+    for (int lead : {0x28, 0x29, 0x38})
+        std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
 #ifdef VELK_HAVE_VBMI_PATH
     t.wide = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
 #endif
-    for (int lead : {0x28, 0x29, 0x38})
-        std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
     return t;
 }
 

@@ -37,6 +37,7 @@ TEST(RunJ2s, OpeningFailuresStopWithTheirCode) {
         {{dir + "/in.jef", dir + "/no/out.txt"},
          "[" + dir + "/no/out.txt]のオープンに失敗しました(原因=No such file or directory)\n", -10},
         {{dir + "/in.jef", dir + "/out1.txt", dir + "/none.ptn"}, "[" + dir + "/none.ptn]のオープンに失敗しました\n", -12},
+        {{dir + "/in.jef", dir + "/out1.txt", dir}, "[" + dir + "]のオープンに失敗しました\n", -12},
         {{dir + "/in.jef", dir + "/out2.txt", dir + "/empty.ptn"},
          "[" + dir + "/empty.ptn]のファイルサイズが 0 です\n", -17},
         {{dir + "/in.jef", dir + "/out3.txt", dir + "/digits.ptn"}, "レコードパターンの内容が数字のみです\n", -2},
