@@ -1,0 +1,255 @@
+#include "j2sconv/record_walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velk::j2s {
+
+namespace {
+
+// A zoned byte: its digit, and the sign its zone sets (0: none).
+struct ZonedByte {
+    char digit;
+    char sign;
+};
+
+constexpr std::array<ZonedByte, 256> zonedBytes = [] {
+    std::array<ZonedByte, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        int zone = b >> 4, digit = b & 0x0F;
+        t[b] = {'0', 0};
+        if (digit > 9) continue;
+        if (zone == 0xF) t[b] = {static_cast<char>('0' + digit), 0};
+        if (zone == 0xC) t[b] = {static_cast<char>('0' + digit), '+'};
+        if (zone == 0xD) t[b] = {static_cast<char>('0' + digit), '-'};
+    }
+    return t;
+}();
+
+class Walk {
+public:
+    Walk(const RecordLayout& layout, std::span<const std::uint8_t> source, bool inputEnds,
+         const RecordTables& tables, std::uint8_t* out, std::vector<ConversionError>& errors)
+        : text_(layout.text), src_(source.data()), n_(source.size()), inputEnds_(inputEnds),
+          tables_(tables), out_(out), errors_(errors) {}
+
+    RecordResult run(const RecordLayout& layout) {
+        for (const PatternRun& run : layout.runs) {
+            switch (run.kind) {
+            case RunKind::Chars:
+                if (!chars(run)) return result_;
+                break;
+            case RunKind::Kanji:
+                if (!kanji(run)) return result_;
+                break;
+            case RunKind::Zoned:
+                if (!zoned(run)) return result_;
+                break;
+            case RunKind::Packed:
+                if (!packed(run)) return result_;
+                break;
+            case RunKind::Literal:
+                if (!literal(run)) return result_;
+                break;
+            case RunKind::BadZoned:
+                skipShifts();
+                if (s_ >= n_ && inputEnds_) return stop(run.start);
+                return fail(RecordStatus::BadZonedRun);
+            case RunKind::BadPacked:
+                if (s_ >= n_ && inputEnds_) return stop(run.start);
+                return fail(RecordStatus::BadPackedRun);
+            }
+        }
+        return stop(text_.size());
+    }
+
+private:
+    void skipShifts() {
+        if (!tables_.skipShift) return;
+        while (s_ < n_ && isShiftCode(src_[s_])) ++s_;
+    }
+
+    // The input ended: the rest of the pattern stands in the output as written.
+    RecordResult stop(std::size_t patPos) {
+        std::size_t rest = text_.size() - patPos;
+        std::memcpy(out_ + o_, text_.data() + patPos, rest);
+        o_ += rest;
+        result_ = {RecordStatus::Done, s_, o_};
+        return result_;
+    }
+
+    RecordResult fail(RecordStatus status) {
+        result_ = {status, s_, o_};
+        return result_;
+    }
+
+    // Each returns false when the record is finished (stopped, or more input needed).
+    bool needInput() {
+        result_ = {RecordStatus::NeedInput, s_, o_};
+        return false;
+    }
+
+    bool stopAt(std::size_t patPos) {
+        stop(patPos);
+        return false;
+    }
+
+    bool chars(const PatternRun& run) {
+        const auto& table = tables_.chars;
+        for (std::uint32_t k = 0; k < run.length; ++k) {
+            std::uint16_t v;
+            for (;;) {
+                if (s_ >= n_) return inputEnds_ ? stopAt(run.start + k) : needInput();
+                v = table[src_[s_]];
+                if (v != charShift) break;
+                ++s_;
+            }
+            if (v == charUnmapped) {
+                errors_.push_back({ConversionError::SingleByte, src_[s_], s_});
+                v = 0x20;
+            }
+            out_[o_++] = static_cast<std::uint8_t>(v);
+            ++s_;
+        }
+        return true;
+    }
+
+    bool kanji(const PatternRun& run) {
+        const KanjiTable& table = *tables_.kanji;
+        for (std::uint32_t k = 0; 2 * k < run.length; ++k) {
+            skipShifts();
+            std::size_t avail = n_ - s_;
+            if (avail < 2) {
+                if (!inputEnds_) return needInput();
+                if (avail == 0) return stopAt(run.start + 2 * k);
+                // A lead byte cut off by the end of the input.
+                errors_.push_back({ConversionError::LoneLeadByte, src_[s_], s_});
+                out_[o_++] = 0x81;
+                out_[o_++] = 0x40;
+                ++s_;
+                continue;
+            }
+            std::uint16_t code = static_cast<std::uint16_t>(src_[s_] << 8 | src_[s_ + 1]);
+            KanjiEntry e = table[code];
+            if ((e[0] | e[1]) == 0) {
+                errors_.push_back({ConversionError::Kanji, code, s_});
+                e = {0x81, 0x40};
+            }
+            out_[o_++] = e[0];
+            out_[o_++] = e[1];
+            s_ += 2;
+        }
+        return true;
+    }
+
+    // Takes up to run.sourceBytes bytes. Returns false when the record is
+    // finished here; `take` is how many of them are there.
+    bool numberBytes(const PatternRun& run, std::size_t& take) {
+        std::size_t avail = n_ - s_;
+        if (avail < run.sourceBytes && !inputEnds_) return needInput();
+        if (avail == 0) return stopAt(run.start);
+        take = std::min<std::size_t>(avail, run.sourceBytes);
+        return true;
+    }
+
+    bool zoned(const PatternRun& run) {
+        skipShifts();
+        std::size_t take = 0;
+        if (!numberBytes(run, take)) return false;
+        const bool cut = take < run.sourceBytes;
+        char sign = 0;
+        std::uint8_t* signAt = out_ + o_++;
+        std::size_t end = s_ + take;
+        for (std::uint32_t i = run.start; i < run.start + run.length; ++i) {
+            if (text_[i] == '.') {
+                out_[o_++] = '.';
+            } else if (s_ < end) {
+                ZonedByte z = zonedBytes[src_[s_++]];
+                out_[o_++] = static_cast<std::uint8_t>(z.digit);
+                if (z.sign) sign = z.sign;
+            } else {
+                out_[o_++] = '?';
+            }
+        }
+        // A field cut by the end of the input may have lost its sign byte.
+        *signAt = static_cast<std::uint8_t>(sign ? sign : cut ? '?' : '+');
+        return true;
+    }
+
+    bool packed(const PatternRun& run) {
+        std::size_t take = 0;
+        if (!numberBytes(run, take)) return false;
+        char digits[2 * (maxPackedDigits / 2 + 1)];
+        std::memset(digits, '?', sizeof digits);
+        char sign = '?';
+        std::size_t d = 0;
+        for (std::size_t k = 0; k < take; ++k) {
+            std::uint8_t b = src_[s_++];
+            unsigned hi = b >> 4, lo = b & 0x0F;
+            if (hi <= 9) digits[d] = static_cast<char>('0' + hi);
+            ++d;
+            if (lo <= 9) {
+                digits[d++] = static_cast<char>('0' + lo);
+            } else if (lo == 0xC || lo == 0xF) {
+                sign = '+';
+            } else if (lo == 0xD) {
+                sign = '-';
+            } else {
+                ++d;
+            }
+        }
+        // With an even count the first nibble is a filler.
+        std::size_t next = run.digits % 2 == 0 ? 1 : 0;
+        if (run.letter == 'C' || sign != '+') out_[o_++] = static_cast<std::uint8_t>(sign);
+        for (std::uint32_t i = run.start; i < run.start + run.length; ++i) {
+            out_[o_++] = static_cast<std::uint8_t>(text_[i] == '.' ? '.' : digits[next++]);
+        }
+        return true;
+    }
+
+    bool literal(const PatternRun& run) {
+        // Shift codes ahead of further data are skipped here too, so that
+        // a packed field that follows starts at its own bytes.
+        if (run.sourceAfter > 0 && tables_.skipShift) {
+            skipShifts();
+            if (s_ >= n_ && !inputEnds_) return needInput();
+        }
+        std::memcpy(out_ + o_, text_.data() + run.start, run.length);
+        o_ += run.length;
+        return true;
+    }
+
+    const std::string& text_;
+    const std::uint8_t* src_;
+    std::size_t n_;
+    bool inputEnds_;
+    const RecordTables& tables_;
+    std::uint8_t* out_;
+    std::vector<ConversionError>& errors_;
+    std::size_t s_ = 0;
+    std::size_t o_ = 0;
+    RecordResult result_;
+};
+
+}  // namespace
+
+RecordTables recordTables(int optConv, int optSkip) {
+    RecordTables tables;
+    const ByteTable& e2a = e2aTableFor(optConv);
+    tables.skipShift = optSkip != 1;
+    for (int b = 0; b < 256; ++b) {
+        std::uint16_t v = e2a[b] != 0 ? e2a[b] : charUnmapped;
+        if (tables.skipShift && isShiftCode(static_cast<std::uint8_t>(b))) v = charShift;
+        tables.chars[b] = v;
+    }
+    tables.kanji = &jef2sjis;
+    return tables;
+}
+
+RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
+                           bool inputEnds, const RecordTables& tables, std::uint8_t* out,
+                           std::vector<ConversionError>& errors) {
+    return Walk(layout, source, inputEnds, tables, out, errors).run(layout);
+}
+
+}  // namespace velk::j2s
