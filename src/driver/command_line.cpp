@@ -96,7 +96,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     } else {
         return cl;
     }
-    cl.usageWord = word;
+    cl.usageWord = cl.command == Command::S2j ? "s2j" : cl.command == Command::J2s ? "j2s" : "mkp";
     if (argc < 7) return cl;
     cl.optLogRead = argv[2][0] >= '0' && argv[2][0] <= '9';
     if (!readNumber(argv[2], cl.optLog) || !oneOf(cl.optLog, {0, 1})) return cl;
