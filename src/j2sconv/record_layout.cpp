@@ -47,7 +47,7 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
     std::size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
-        PatternRun run{RunKind::Literal, 0, static_cast<std::uint32_t>(i), 0, 0, 0, 0};
+        PatternRun run{RunKind::Literal, 0, static_cast<std::uint32_t>(i), 0, 0, 0};
         std::size_t end = i + 1;
         std::uint32_t output = 0;
         if (isCharPosition(c)) {
@@ -90,12 +90,7 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
         }
         i = end;
     }
-    std::uint32_t after = 0;
-    for (auto it = layout.runs.rbegin(); it != layout.runs.rend(); ++it) {
-        after += it->sourceBytes;
-        it->sourceAfter = after;
-    }
-    layout.sourceBytes = after;
+    for (const PatternRun& run : layout.runs) layout.sourceBytes += run.sourceBytes;
     layout.hasData = std::any_of(text.begin(), text.end(), isDataPosition);
     return layout;
 }

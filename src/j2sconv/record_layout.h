@@ -29,7 +29,6 @@ struct PatternRun {
     std::uint32_t length;      // pattern characters
     std::uint32_t digits;      // S, C or P positions in a numeric run
     std::uint32_t sourceBytes; // source bytes the run takes
-    std::uint32_t sourceAfter; // source bytes the runs from this one to the end take
 };
 
 // Packed runs are limited so that a sign and every nibble fit the digit area.

@@ -49,7 +49,7 @@ public:
                 if (!packed(run)) return result_;
                 break;
             case RunKind::Literal:
-                if (!literal(run)) return result_;
+                literal(run);
                 break;
             case RunKind::BadZoned:
                 skipShifts();
@@ -207,16 +207,11 @@ private:
         return true;
     }
 
-    bool literal(const PatternRun& run) {
-        // Shift codes ahead of further data are skipped here too, so that
-        // a packed field that follows starts at its own bytes.
-        if (run.sourceAfter > 0 && tables_.skipShift) {
-            skipShifts();
-            if (s_ >= n_ && !inputEnds_) return needInput();
-        }
+    // No shift code is skipped here: the byte ahead belongs to the next data
+    // run, which skips it itself unless it is packed data.
+    void literal(const PatternRun& run) {
         std::memcpy(out_ + o_, text_.data() + run.start, run.length);
         o_ += run.length;
-        return true;
     }
 
     const std::string& text_;
