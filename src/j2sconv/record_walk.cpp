@@ -65,8 +65,7 @@ public:
 
 private:
     void skipShifts() {
-        if (!tables_.skipShift) return;
-        while (s_ < n_ && isShiftCode(src_[s_])) ++s_;
+        while (s_ < n_ && tables_.skips[src_[s_]]) ++s_;
     }
 
     // The input ended: the rest of the pattern stands in the output as written.
@@ -96,7 +95,20 @@ private:
 
     bool chars(const PatternRun& run) {
         const auto& table = tables_.chars;
-        for (std::uint32_t k = 0; k < run.length; ++k) {
+        std::uint32_t k = 0;
+        if (n_ - s_ >= run.length) {
+            // Common case: the whole run is there and every byte maps.
+            const std::uint8_t* src = src_ + s_;
+            std::uint8_t* out = out_ + o_;
+            for (; k < run.length; ++k) {
+                std::uint16_t v = table[src[k]];
+                if (v > 0xFF) break;
+                out[k] = static_cast<std::uint8_t>(v);
+            }
+            s_ += k;
+            o_ += k;
+        }
+        for (; k < run.length; ++k) {
             std::uint16_t v;
             for (;;) {
                 if (s_ >= n_) return inputEnds_ ? stopAt(run.start + k) : needInput();
@@ -116,7 +128,23 @@ private:
 
     bool kanji(const PatternRun& run) {
         const KanjiTable& table = *tables_.kanji;
-        for (std::uint32_t k = 0; 2 * k < run.length; ++k) {
+        const std::uint32_t pairs = (run.length + 1) / 2;
+        std::uint32_t k = 0;
+        if (n_ - s_ >= 2 * std::size_t{pairs}) {
+            // Common case: the whole run is there, with no shift code and no unmapped code.
+            const std::uint8_t* src = src_ + s_;
+            std::uint8_t* out = out_ + o_;
+            for (; k < pairs; ++k) {
+                if (tables_.skips[src[2 * k]]) break;
+                KanjiEntry e = table[src[2 * k] << 8 | src[2 * k + 1]];
+                if ((e[0] | e[1]) == 0) break;
+                out[2 * k] = e[0];
+                out[2 * k + 1] = e[1];
+            }
+            s_ += 2 * k;
+            o_ += 2 * k;
+        }
+        for (; k < pairs; ++k) {
             skipShifts();
             std::size_t avail = n_ - s_;
             if (avail < 2) {
@@ -234,7 +262,10 @@ RecordTables recordTables(int optConv, int optSkip) {
     tables.skipShift = optSkip != 1;
     for (int b = 0; b < 256; ++b) {
         std::uint16_t v = e2a[b] != 0 ? e2a[b] : charUnmapped;
-        if (tables.skipShift && isShiftCode(static_cast<std::uint8_t>(b))) v = charShift;
+        if (tables.skipShift && isShiftCode(static_cast<std::uint8_t>(b))) {
+            v = charShift;
+            tables.skips[b] = 1;
+        }
         tables.chars[b] = v;
     }
     tables.kanji = &jef2sjis;

@@ -21,6 +21,7 @@ inline constexpr std::uint16_t charShift = 0x200;
 
 struct RecordTables {
     std::array<std::uint16_t, 256> chars{};  // EBCDIC byte -> output or flags
+    std::array<std::uint8_t, 256> skips{};   // 1 for the shift codes that are skipped
     const KanjiTable* kanji = nullptr;
     bool skipShift = true;                   // shift codes outside packed runs are skipped
 };

@@ -1,12 +1,36 @@
 #include "j2sconv/trim_fields.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace velk::j2s {
 
 namespace {
 
-inline bool isLeadByte(std::uint8_t b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool isLeadByte(std::uint8_t b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+constexpr std::array<std::uint8_t, 256> leadWidth = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b) t[b] = isLeadByte(static_cast<std::uint8_t>(b)) ? 2 : 1;
+    return t;
+}();
+
+// Eight bytes at a time: blanks are the common pad and runs of them are long.
+constexpr std::uint64_t eightBlanks = 0x2020202020202020ull;
+constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
+
+inline std::uint64_t load8(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The top bit of each byte of the result is set where that byte is a blank.
+inline std::uint64_t blankBits(std::uint64_t v) {
+    std::uint64_t x = v ^ eightBlanks;
+    return ~(((x & low7) + low7) | x | low7);
+}
 
 // Every copy moves bytes left (w <= r), so the record is rewritten in place.
 class FieldTrimmer {
@@ -27,59 +51,74 @@ public:
 
 private:
     std::size_t copy(std::size_t b, std::size_t e, std::size_t w) {
-        std::memmove(rec_ + w, rec_ + b, e - b);
+        if (w != b) std::memmove(rec_ + w, rec_ + b, e - b);
         return w + (e - b);
     }
 
     std::size_t singleContent(std::size_t r, std::size_t e, std::size_t w) {
         if (flags_ & (trimSqueeze | trimStart)) {
+            while (e - r >= 8 && load8(rec_ + r) == eightBlanks) r += 8;
             while (r < e && rec_[r] == ' ') ++r;
         }
-        if (!(flags_ & trimSqueeze)) {
-            if (flags_ & trimEnd) {
-                while (e > r && rec_[e - 1] == ' ') --e;
+        if (flags_ & (trimSqueeze | trimEnd)) {
+            while (e - r >= 8 && load8(rec_ + e - 8) == eightBlanks) e -= 8;
+            while (e > r && rec_[e - 1] == ' ') --e;
+        }
+        if (!(flags_ & trimSqueeze)) return copy(r, e, w);
+        // The content now starts and ends with other bytes: keep up to and
+        // including the first blank of each inner run, drop the rest.
+        std::size_t from = r;
+        std::size_t i = r;
+        for (;;) {
+            while (i + 8 <= e) {
+                std::uint64_t b = blankBits(load8(rec_ + i));
+                std::uint64_t pairs = b & (b >> 8);
+                if (pairs == 0) {
+                    i += 7;
+                    continue;
+                }
+                i += static_cast<std::size_t>(__builtin_ctzll(pairs)) / 8;
+                break;
             }
-            return copy(r, e, w);
+            while (i + 1 < e && !(rec_[i] == ' ' && rec_[i + 1] == ' ')) ++i;
+            if (i + 1 >= e) break;
+            w = copy(from, i + 1, w);
+            i += 2;
+            while (rec_[i] == ' ') ++i;
+            from = i;
         }
-        std::size_t kept = w;  // end of the last byte that is not a pad
-        bool prevPad = false;
-        for (; r < e; ++r) {
-            std::uint8_t c = rec_[r];
-            bool pad = c == ' ';
-            if (pad && prevPad) continue;
-            rec_[w++] = c;
-            if (!pad) kept = w;
-            prevPad = pad;
-        }
-        return kept;
+        return copy(from, e, w);
     }
 
     // Walked character by character, so that a pad is only ever a whole
     // full-width blank and a kanji is never split.
     std::size_t doubleContent(std::size_t r, std::size_t e, std::size_t w) {
-        auto padAt = [&](std::size_t i) {
-            return i + 1 < e && rec_[i] == 0x81 && rec_[i + 1] == 0x40;
-        };
         if (flags_ & (trimSqueeze | trimStart)) {
-            while (padAt(r)) r += 2;
+            while (e - r >= 2 && rec_[r] == 0x81 && rec_[r + 1] == 0x40) r += 2;
         }
         const bool squeeze = flags_ & trimSqueeze;
-        const bool end = flags_ & (trimSqueeze | trimEnd);
-        std::size_t kept = w;
+        std::size_t from = r;  // start of the bytes not yet placed
+        std::size_t kept = w;  // output end of the last character that is not a pad
         bool prevPad = false;
-        while (r < e) {
-            bool pad = padAt(r);
-            std::size_t unit = pad || (isLeadByte(rec_[r]) && r + 1 < e) ? 2 : 1;
-            if (!(pad && squeeze && prevPad)) {
-                rec_[w] = rec_[r];
-                if (unit == 2) rec_[w + 1] = rec_[r + 1];
-                w += unit;
-                if (!pad) kept = w;
+        std::size_t i = r;
+        while (i + 1 < e) {
+            std::uint8_t b = rec_[i];
+            if (b == 0x81 && rec_[i + 1] == 0x40) {
+                if (prevPad && squeeze) {
+                    w = copy(from, i, w);
+                    from = i + 2;
+                }
+                prevPad = true;
+                i += 2;
+            } else {
+                i += leadWidth[b];
+                kept = w + (i - from);
+                prevPad = false;
             }
-            prevPad = pad;
-            r += unit;
         }
-        return end ? kept : w;
+        if (i < e) kept = w + (e - from);  // a last single byte
+        w = copy(from, e, w);
+        return flags_ & (trimSqueeze | trimEnd) ? kept : w;
     }
 
     int flags_;

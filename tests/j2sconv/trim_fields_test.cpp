@@ -57,6 +57,7 @@ TEST(TrimFields, FieldsQuotesAndPads) {
         {1, std::string("A\0B  ,C ", 7), std::string("A\0B,C", 5)},  // NUL bytes are data
         {4, "\x93\x81@", "\x93\x81@"},                     // a kanji ending in 0x81 before '@'
         {1, "\x8A\xBF" "A\x81\x40", "\x8A\xBF" "A"},
+        {1, "\x8A\xBF\x81\x40\x81\x40,\x81\x40\x81\x40", "\x8A\xBF,"},
     };
     for (const Case& c : cases) EXPECT_EQ(trimmed(c.flags, c.in), c.out) << c.in;
 }
