@@ -101,6 +101,19 @@ private:
         std::size_t kept = w;  // output end of the last character that is not a pad
         bool prevPad = false;
         std::size_t i = r;
+        // Pure double-byte content steps in pairs without waiting on each lookup.
+        for (; i + 1 < e && leadWidth[rec_[i]] == 2; i += 2) {
+            if (rec_[i] == 0x81 && rec_[i + 1] == 0x40) {
+                if (prevPad && squeeze) {
+                    w = copy(from, i, w);
+                    from = i + 2;
+                }
+                prevPad = true;
+            } else {
+                kept = w + (i + 2 - from);
+                prevPad = false;
+            }
+        }
         while (i + 1 < e) {
             std::uint8_t b = rec_[i];
             if (b == 0x81 && rec_[i + 1] == 0x40) {
