@@ -104,7 +104,7 @@ private:
             layouts_[choosePattern(run_.patterns, head, tables_.skipShift)];
         if (!layout.hasData) {
             // Such a record would take no input and repeat for ever.
-            say(run_.optLog, "データを取り込まないレコードパターンがキーワードで選ばれました\n");
+            say(run_.optLog, "データの桁がないレコードパターンでは変換できません\n");
             return -2;
         }
         if (fill_ + recordMax_ > run_.outBuf.size() && !flush()) return -25;
