@@ -26,6 +26,29 @@ constexpr std::array<ZonedByte, 256> zonedBytes = [] {
     return t;
 }();
 
+// A packed byte: its high nibble's digit, then its low nibble's digit or
+// sign; '?' for a nibble that is neither. `places` counts the digit places
+// taken: a sign nibble takes none.
+struct PackedByte {
+    char high;
+    char low;
+    char sign;
+    std::uint8_t places;
+};
+
+constexpr std::array<PackedByte, 256> packedBytes = [] {
+    std::array<PackedByte, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        int hi = b >> 4, lo = b & 0x0F;
+        PackedByte p{hi <= 9 ? static_cast<char>('0' + hi) : '?', '?', 0, 2};
+        if (lo <= 9) p.low = static_cast<char>('0' + lo);
+        if (lo == 0xC || lo == 0xF) p = {p.high, '?', '+', 1};
+        if (lo == 0xD) p = {p.high, '?', '-', 1};
+        t[b] = p;
+    }
+    return t;
+}();
+
 class Walk {
 public:
     Walk(const RecordLayout& layout, std::span<const std::uint8_t> source, bool inputEnds,
@@ -207,24 +230,17 @@ private:
     bool packed(const PatternRun& run) {
         std::size_t take = 0;
         if (!numberBytes(run, take)) return false;
-        char digits[2 * (maxPackedDigits / 2 + 1)];
+        // A sign and at most 33 digit places (two per byte).
+        char digits[2 * (maxPackedDigits / 2 + 1) + 2];
         std::memset(digits, '?', sizeof digits);
         char sign = '?';
         std::size_t d = 0;
         for (std::size_t k = 0; k < take; ++k) {
-            std::uint8_t b = src_[s_++];
-            unsigned hi = b >> 4, lo = b & 0x0F;
-            if (hi <= 9) digits[d] = static_cast<char>('0' + hi);
-            ++d;
-            if (lo <= 9) {
-                digits[d++] = static_cast<char>('0' + lo);
-            } else if (lo == 0xC || lo == 0xF) {
-                sign = '+';
-            } else if (lo == 0xD) {
-                sign = '-';
-            } else {
-                ++d;
-            }
+            PackedByte p = packedBytes[src_[s_++]];
+            digits[d] = p.high;
+            digits[d + 1] = p.low;
+            d += p.places;
+            if (p.sign) sign = p.sign;
         }
         // With an even count the first nibble is a filler.
         std::size_t next = run.digits % 2 == 0 ? 1 : 0;

@@ -26,10 +26,46 @@ inline std::uint64_t load8(const std::uint8_t* p) {
     return v;
 }
 
-// The top bit of each byte of the result is set where that byte is a blank.
-inline std::uint64_t blankBits(std::uint64_t v) {
-    std::uint64_t x = v ^ eightBlanks;
+inline void store8(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, sizeof v); }
+
+// The top bit of each byte of the result is set where that byte of v equals
+// the byte repeated in `eight`.
+inline std::uint64_t equalBits(std::uint64_t v, std::uint64_t eight) {
+    std::uint64_t x = v ^ eight;
     return ~(((x & low7) + low7) | x | low7);
+}
+
+inline std::uint64_t blankBits(std::uint64_t v) { return equalBits(v, eightBlanks); }
+
+// Fields are short: finding their commas and moving them left is done inline.
+std::size_t findComma(const std::uint8_t* p, std::size_t from, std::size_t end) {
+    constexpr std::uint64_t eightCommas = 0x2C2C2C2C2C2C2C2Cull;
+    for (; from + 8 <= end; from += 8) {
+        std::uint64_t hits = equalBits(load8(p + from), eightCommas);
+        if (hits) return from + static_cast<std::size_t>(__builtin_ctzll(hits)) / 8;
+    }
+    while (from < end && p[from] != ',') ++from;
+    return from;
+}
+
+// dst <= src: every piece is loaded before anything at or past it is stored.
+void moveLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+    for (; n >= 8; n -= 8, src += 8, dst += 8) store8(dst, load8(src));
+    if (n & 4) {
+        std::uint32_t v;
+        std::memcpy(&v, src, 4);
+        std::memcpy(dst, &v, 4);
+        src += 4;
+        dst += 4;
+    }
+    if (n & 2) {
+        std::uint16_t v;
+        std::memcpy(&v, src, 2);
+        std::memcpy(dst, &v, 2);
+        src += 2;
+        dst += 2;
+    }
+    if (n & 1) *dst = *src;
 }
 
 // Every copy moves bytes left (w <= r), so the record is rewritten in place.
@@ -51,7 +87,7 @@ public:
 
 private:
     std::size_t copy(std::size_t b, std::size_t e, std::size_t w) {
-        if (w != b) std::memmove(rec_ + w, rec_ + b, e - b);
+        if (w != b) moveLeft(rec_ + w, rec_ + b, e - b);
         return w + (e - b);
     }
 
@@ -149,9 +185,7 @@ std::size_t trimFields(int trimFlags, std::uint8_t* record, std::size_t length) 
             ++r;
             continue;
         }
-        const void* comma = std::memchr(record + r, ',', length - r);
-        std::size_t e = comma ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(comma) - record)
-                              : length;
+        std::size_t e = findComma(record, r, length);
         if (anyField) record[w++] = ',';
         w = trimmer.field(r, e, w);
         anyField = true;
