@@ -91,7 +91,7 @@ TEST(RecordWalk, InputThatEndsInsideTheRecord) {
         {"CCCCC", "\x12\x34", "?1234?", 0},             // cut packed
         {"NNX", "\xB0", "\x81\x40X", 1},                // a lone lead byte
         {"X,S.X", "\xC1", "A,S.X", 0},                  // a malformed run never reached
-        {"XX", "\xC1\x29", "AX", 0},                   // a trailing shift code is skipped
+        {"XX", "\xC1\x29", "AX", 0},                    // a trailing shift code is skipped
     };
     for (const Case& c : cases) {
         Walked w = walk(c.pattern, c.source, true);
