@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,7 +42,7 @@ std::string velkBinary() { return VELK_BINARY; }
 std::string velkDir() { return std::filesystem::path(VELK_BINARY).parent_path().string(); }
 
 std::string makeTempDir() {
-    static int counter = 0;
+    static std::atomic<int> counter{0};  // runVelk may be called from several threads
     std::string dir = tempRoot().path + "/t" + std::to_string(++counter);
     std::filesystem::create_directories(dir);
     return dir;

@@ -1,0 +1,71 @@
+// Conversion of a JEF/EBCDIC file as one shift-coded stream: 0x28 and 0x38
+// switch to kanji, 0x29 back to single bytes, and no shift code is written.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "j2sconv/j2s_run.h"
+#include "tblknj/kanji_tables.h"
+
+namespace velk::j2s {
+
+// The code tables of one run, arranged for the inner loop.
+struct StreamTables {
+    // Low byte the output; a high bit marks a shift code or a byte without
+    // mapping (whose low byte is then the substitute blank).
+    std::array<std::uint16_t, 256> single{};
+    // The same for plain bytes only: 0 wherever a byte needs a decision.
+    std::array<std::uint8_t, 256> plain{};
+    // jef2sjis with shift codes as lead bytes forced to "no mapping", so that
+    // one look-up finds both.
+    std::vector<KanjiEntry> kanji;
+    // Plain single bytes 64 at a time, where the processor can.
+    bool wide = false;
+};
+
+StreamTables makeStreamTables(int optConv);
+
+enum class StreamErrorKind : std::uint8_t {
+    SingleByte,  // EBCDIC byte without mapping; a blank was written
+    Kanji,       // JEF pair without mapping; 0x81 0x40 was written
+    LoneLead,    // kanji lead byte that ends the file; a blank was written
+};
+
+struct StreamError {
+    StreamErrorKind kind;
+    std::uint16_t code;    // the byte, or lead * 256 + trail
+    std::size_t index;     // of the (lead) byte in the block
+};
+
+struct BlockOutcome {
+    std::size_t outLength = 0;  // bytes written to out
+    std::size_t consumed = 0;   // input bytes converted
+    bool carried = false;       // the last byte is a lead byte left for the next block
+};
+
+// Converts one block into out, which must hold in.size() bytes. doubleByte
+// carries the shift state from block to block. A kanji lead byte that ends
+// the block is carried, unless endsFile says nothing follows it. Each
+// character without mapping is appended to errors.
+BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
+                          const StreamTables& tables, bool& doubleByte, bool endsFile,
+                          std::vector<StreamError>& errors);
+
+// Bytes per read: recSize when given, else the whole file up to 32,760
+// bytes, else 16,380.
+std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize);
+
+// Converts run.jefFile into run.sjisFile block by block, reading and
+// writing many blocks at a time. run.inBuf must hold at least
+// streamBufferSize(blockLength) bytes and run.outBuf 2 more. Returns the line
+// ends written, -1 after characters without mapping, -21 on a read failure,
+// -25 on a write failure.
+std::size_t streamBufferSize(std::int64_t blockLength);
+
+std::int32_t convertStream(Run& run, int optConv, std::int64_t blockLength);
+
+}  // namespace velk::j2s
