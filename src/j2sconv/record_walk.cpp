@@ -53,11 +53,11 @@ class Walk {
 public:
     Walk(const RecordLayout& layout, std::span<const std::uint8_t> source, bool inputEnds,
          const RecordTables& tables, std::uint8_t* out, std::vector<ConversionError>& errors)
-        : text_(layout.text), src_(source.data()), n_(source.size()), inputEnds_(inputEnds),
+        : layout_(layout), text_(layout.text), src_(source.data()), n_(source.size()), inputEnds_(inputEnds),
           tables_(tables), out_(out), errors_(errors) {}
 
-    RecordResult run(const RecordLayout& layout) {
-        for (const PatternRun& run : layout.runs) {
+    RecordResult run() {
+        for (const PatternRun& run : layout_.runs) {
             switch (run.kind) {
             case RunKind::Chars:
                 if (!chars(run)) return result_;
@@ -258,6 +258,7 @@ private:
         o_ += run.length;
     }
 
+    const RecordLayout& layout_;
     const std::string& text_;
     const std::uint8_t* src_;
     std::size_t n_;
@@ -291,7 +292,7 @@ RecordTables recordTables(int optConv, int optSkip) {
 RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
                            bool inputEnds, const RecordTables& tables, std::uint8_t* out,
                            std::vector<ConversionError>& errors) {
-    return Walk(layout, source, inputEnds, tables, out, errors).run(layout);
+    return Walk(layout, source, inputEnds, tables, out, errors).run();
 }
 
 }  // namespace velk::j2s
