@@ -1,14 +1,171 @@
-#include <cstdio>
+// The s2j worker: opens the files, runs the block loop, writes the messages
+// and the progress line, and turns the outcome into the result code.
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <span>
+#include <vector>
+
+#include "driver/file_io.h"
+#include "driver/messages.h"
 #include "driver/platform.h"
+#include "driver/progress.h"
 #include "driver/workers.h"
+#include "s2jconv/s2j_convert.h"
+#include "s2jconv/s2j_stream.h"
 
 namespace velk {
 
-// Not built yet: say so and fail rather than pretend to convert.
-std::int32_t runS2j(int, int, int, const char*, const char*) {
-    platform::writeText(stdout, "s2j はまだ組み込まれていません\n");
-    return -99;
+namespace {
+
+using s2j::ConversionError;
+using s2j::ErrorKind;
+
+constexpr std::int32_t kConversionErrors = -1;
+constexpr std::int32_t kInputFailed = -10;
+constexpr std::int32_t kOutputFailed = -11;
+constexpr std::int32_t kEmptyInput = -15;
+constexpr std::int32_t kReadFailed = -20;
+constexpr std::int32_t kWriteFailed = -26;
+constexpr std::int32_t kNoMemory = -30;
+
+void sayError(int optLog, const ConversionError& e) {
+    const long line = static_cast<long>(e.line);
+    const long column = static_cast<long>(e.column);
+    const unsigned code = e.code;
+    switch (e.kind) {
+        case ErrorKind::SingleByte:
+            say(optLog, "JIS->EBCDIC 変換エラー(JIS=0x%02x,行=%ld,桁=%ld)\n", code, line, column);
+            break;
+        case ErrorKind::DoubleByte:
+            say(optLog, "シフトJIS->JEF 変換エラー(SJIS=0x%04x,行=%ld,桁=%ld)\n", code, line, column);
+            break;
+        case ErrorKind::LoneFirst:
+            say(optLog, "シフトJIS->JEF 変換エラー(SJIS=0x%02x,行=%ld,桁=%ld)\n", code, line, column);
+            break;
+    }
+}
+
+// One line per error up to the limit, then one line saying it was passed.
+class ErrorReporter {
+public:
+    explicit ErrorReporter(int optLog) : optLog_(optLog) {}
+
+    void report(std::span<const ConversionError> errors) {
+        if (optLog_ != 1) return;
+        for (const ConversionError& e : errors) {
+            ++reported_;
+            if (reported_ <= s2j::kErrorsReported) {
+                sayError(optLog_, e);
+            } else if (reported_ == s2j::kErrorsRecorded) {
+                say(optLog_, "変換エラーが100件を超えています\n");
+            }
+        }
+    }
+
+private:
+    int optLog_;
+    std::int64_t reported_ = 0;
+};
+
+// Truncating the output would destroy the input when both name one file.
+bool isSameFile(int fd, const char* path) {
+    struct stat opened {}, named {};
+    return fstat(fd, &opened) == 0 && stat(path, &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
+std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjisPath,
+                         const char* jefPath) {
+    FileHandle in = openInput(sjisPath);
+    if (!in.isOpen()) {
+        const int err = errno;
+        if (err == ENOENT) {
+            say(optLog, "[%s]が見つかりません\n", sjisPath);
+        } else {
+            say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath, std::strerror(err));
+        }
+        return kInputFailed;
+    }
+    if (isSameFile(in.get(), jefPath)) {
+        say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", jefPath,
+            "入力ファイルと同じファイルです");
+        return kOutputFailed;
+    }
+    FileHandle out = createOutput(jefPath);
+    if (!out.isOpen()) {
+        say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", jefPath, std::strerror(errno));
+        return kOutputFailed;
+    }
+    const std::int64_t size = fileSize(in.get());
+    if (size < 0) {
+        say(optLog, "[%s]の情報取得(stat)に失敗しました\n", sjisPath);
+        return kInputFailed;
+    }
+    if (size == 0) {
+        say(optLog, "[%s]のファイルサイズが 0 です\n", sjisPath);
+        return kEmptyInput;
+    }
+
+    const std::size_t block = s2j::blockSizeFor(size);
+    std::vector<std::uint8_t> inBuf(block);
+    std::vector<std::uint8_t> outBuf(2 * block);
+
+    if (optConv == 9) platform::writeText(stderr, "\nJISコードは変換されずにJEFファイルに出力されます\n\n");
+    ProgressState progress;
+    if (optLog == 1) showProgress(progress, 0, 0);
+
+    const s2j::Converter conv = s2j::makeConverter(optConv, optOther);
+    s2j::CarriedState state;
+    ErrorReporter reporter(optLog);
+    s2j::StreamIo io{
+        [&](std::uint8_t* p, std::size_t n) { return readFull(in.get(), p, n); },
+        [&](const std::uint8_t* p, std::size_t n) { return writeFull(out.get(), p, n); },
+        [&](std::span<const ConversionError> errors) { reporter.report(errors); },
+        [&](std::int64_t done) {
+            if (optLog == 1) showProgress(progress, done, size);
+        },
+    };
+    const s2j::StreamOutcome outcome = s2j::convertStream(conv, size, inBuf, outBuf, io, state);
+
+    switch (outcome.status) {
+        case s2j::StreamStatus::ReadFailed:
+            say(optLog, "[%s]の読み込みに失敗しました(原因=%s)\n", sjisPath,
+                std::strerror(outcome.error));
+            return kReadFailed;
+        case s2j::StreamStatus::WriteFailed:
+            say(optLog, "(%s)の書き込みでエラーが発生しました(原因=%s)\n", jefPath,
+                std::strerror(outcome.error));
+            return kWriteFailed;
+        case s2j::StreamStatus::Finished:
+            break;
+    }
+    // Some file systems report a failed write only when the file is closed.
+    if (!out.close()) {
+        say(optLog, "(%s)の書き込みでエラーが発生しました(原因=%s)\n", jefPath,
+            std::strerror(errno));
+        return kWriteFailed;
+    }
+    if (state.errorCount != 0) return kConversionErrors;
+    // The result is 32-bit; a count beyond it must not turn into a failure.
+    constexpr std::int64_t maxResult = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(state.lineFeeds < maxResult ? state.lineFeeds : maxResult);
+}
+
+}  // namespace
+
+std::int32_t runS2j(int optLog, int optConv, int optOther, const char* sjisPath,
+                    const char* jefPath) {
+    try {
+        return convertFile(optLog, optConv, optOther, sjisPath, jefPath);
+    } catch (const std::bad_alloc&) {
+        say(optLog, "メモリ不足です\n");
+        return kNoMemory;
+    }
 }
 
 }  // namespace velk
