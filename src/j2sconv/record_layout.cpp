@@ -47,7 +47,7 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
     std::size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
-        PatternRun run{RunKind::Literal, 0, static_cast<std::uint32_t>(i), 0, 0, 0};
+        PatternRun run{RunKind::Literal, 0, 0, static_cast<std::uint32_t>(i), 0, 0, 0};
         std::size_t end = i + 1;
         std::uint32_t output = 0;
         if (isCharPosition(c)) {
@@ -81,6 +81,10 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
         run.length = static_cast<std::uint32_t>(end - i);
         bool bad = run.kind == RunKind::BadZoned || run.kind == RunKind::BadPacked;
         if (bad) run.sourceBytes = 0;
+        if (!layout.runs.empty() && layout.runs.back().kind == RunKind::Literal) {
+            run.prefix = layout.runs.back().length;  // written on the way into this run
+            layout.runs.pop_back();
+        }
         layout.runs.push_back(run);
         layout.maxOutput += output;
         if (bad) {

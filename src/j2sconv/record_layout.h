@@ -17,7 +17,7 @@ enum class RunKind : std::uint8_t {
     Kanji,      // N pairs: one JEF character each
     Zoned,      // S run, optional points: a signed zoned number
     Packed,     // C or P run, optional points: a packed decimal number
-    Literal,    // '.', ',', blank, '"': copied from the pattern
+    Literal,    // '.', ',', blank, '"' at the end of the pattern: copied
     BadZoned,   // a point in an S run that no S follows
     BadPacked,  // a point in a packed run that no run letter follows, or too many digits
 };
@@ -25,6 +25,7 @@ enum class RunKind : std::uint8_t {
 struct PatternRun {
     RunKind kind;
     char letter;               // 'C' or 'P' for packed runs
+    std::uint32_t prefix;      // separators, quotes and points just before the run
     std::uint32_t start;       // first pattern character
     std::uint32_t length;      // pattern characters
     std::uint32_t digits;      // S, C or P positions in a numeric run
@@ -36,7 +37,8 @@ inline constexpr std::uint32_t maxPackedDigits = 31;
 
 struct RecordLayout {
     std::string text;              // the pattern, upper-cased
-    std::vector<PatternRun> runs;  // in pattern order; nothing follows a Bad run
+    std::vector<PatternRun> runs;  // in pattern order; nothing follows a Bad run.
+                                   // Other literals are the prefix of the next run.
     std::uint32_t sourceBytes = 0; // source bytes of the whole pattern
     std::uint32_t maxOutput = 0;   // output bytes of the longest conversion
     bool hasData = false;          // some position takes source bytes

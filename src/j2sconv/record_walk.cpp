@@ -58,6 +58,7 @@ public:
 
     RecordResult run() {
         for (const PatternRun& run : layout_.runs) {
+            literal(run.start - run.prefix, run.prefix);
             switch (run.kind) {
             case RunKind::Chars:
                 if (!chars(run)) return result_;
@@ -72,7 +73,7 @@ public:
                 if (!packed(run)) return result_;
                 break;
             case RunKind::Literal:
-                literal(run);
+                literal(run.start, run.length);
                 break;
             case RunKind::BadZoned:
                 skipShifts();
@@ -207,23 +208,28 @@ private:
         skipShifts();
         std::size_t take = 0;
         if (!numberBytes(run, take)) return false;
-        const bool cut = take < run.sourceBytes;
+        const std::uint8_t* src = src_ + s_;
+        const char* text = text_.data() + run.start;
+        std::uint8_t* signAt = out_ + o_;
+        std::uint8_t* out = signAt + 1;
         char sign = 0;
-        std::uint8_t* signAt = out_ + o_++;
-        std::size_t end = s_ + take;
-        for (std::uint32_t i = run.start; i < run.start + run.length; ++i) {
-            if (text_[i] == '.') {
-                out_[o_++] = '.';
-            } else if (s_ < end) {
-                ZonedByte z = zonedBytes[src_[s_++]];
-                out_[o_++] = static_cast<std::uint8_t>(z.digit);
+        std::size_t j = 0;
+        for (std::uint32_t i = 0; i < run.length; ++i) {
+            if (text[i] == '.') {
+                *out++ = '.';
+            } else if (j < take) {
+                ZonedByte z = zonedBytes[src[j++]];
+                *out++ = static_cast<std::uint8_t>(z.digit);
                 if (z.sign) sign = z.sign;
             } else {
-                out_[o_++] = '?';
+                *out++ = '?';
             }
         }
         // A field cut by the end of the input may have lost its sign byte.
+        const bool cut = take < run.sourceBytes;
         *signAt = static_cast<std::uint8_t>(sign ? sign : cut ? '?' : '+');
+        s_ += take;
+        o_ = static_cast<std::size_t>(out - out_);
         return true;
     }
 
@@ -233,29 +239,34 @@ private:
         // A sign and at most 33 digit places (two per byte).
         char digits[2 * (maxPackedDigits / 2 + 1) + 2];
         std::memset(digits, '?', sizeof digits);
+        const std::uint8_t* src = src_ + s_;
         char sign = '?';
         std::size_t d = 0;
         for (std::size_t k = 0; k < take; ++k) {
-            PackedByte p = packedBytes[src_[s_++]];
+            PackedByte p = packedBytes[src[k]];
             digits[d] = p.high;
             digits[d + 1] = p.low;
             d += p.places;
             if (p.sign) sign = p.sign;
         }
+        s_ += take;
         // With an even count the first nibble is a filler.
-        std::size_t next = run.digits % 2 == 0 ? 1 : 0;
-        if (run.letter == 'C' || sign != '+') out_[o_++] = static_cast<std::uint8_t>(sign);
-        for (std::uint32_t i = run.start; i < run.start + run.length; ++i) {
-            out_[o_++] = static_cast<std::uint8_t>(text_[i] == '.' ? '.' : digits[next++]);
+        const char* digit = digits + (run.digits % 2 == 0 ? 1 : 0);
+        const char* text = text_.data() + run.start;
+        std::uint8_t* out = out_ + o_;
+        if (run.letter == 'C' || sign != '+') *out++ = static_cast<std::uint8_t>(sign);
+        for (std::uint32_t i = 0; i < run.length; ++i) {
+            *out++ = static_cast<std::uint8_t>(text[i] == '.' ? '.' : *digit++);
         }
+        o_ = static_cast<std::size_t>(out - out_);
         return true;
     }
 
     // No shift code is skipped here: the byte ahead belongs to the next data
     // run, which skips it itself unless it is packed data.
-    void literal(const PatternRun& run) {
-        std::memcpy(out_ + o_, text_.data() + run.start, run.length);
-        o_ += run.length;
+    void literal(std::size_t start, std::size_t length) {
+        std::memcpy(out_ + o_, text_.data() + start, length);
+        o_ += length;
     }
 
     const RecordLayout& layout_;
