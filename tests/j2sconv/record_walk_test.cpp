@@ -58,13 +58,12 @@ TEST(RecordWalk, ConvertsEachKindOfPosition) {
         {"SSS.S", "\xF1\xF2\xF3\xF4", 0, "+123.4", 4, 0},
         {"SS", "\xC1\x40", 0, "+10", 2, 0},             // an unzoned byte is 0
         {"9", "\xC1", 0, "A", 1, 0},                    // a zoned byte as a character
-        {"XXXXX", "\xC1\x28\xC2\x29\xC3\xC4\xC5", 0, "ABCDE", 7, 0},
-        {"XXXXX", "\xC1\x28\xC2\x29\xC3\xC4\xC5", 1, "A B C", 5, 2},
         {"X,XX", "\xC1\x29\xC2\xC3", 0, "A,BC", 4, 0},
+        {"X,XX", "\xC1\x29\xC2\xC3", 1, "A, B", 3, 1},   // shift codes kept as data
         {"X,CCC", "\xC1\x29\x3C", 0, "A,+293", 3, 0},   // a packed field may start with 0x29
-        {"X,", "\xC1\x29", 0, "A,", 1, 0},               // nothing read past the last data position
+        {"X,", "\xC1\x29", 0, "A,", 1, 0},              // nothing read past the last data position
         {"NN\"NN\"", "\xB0\xA1\x28\xB0\xA2", 0, "\x88\x9F\"\x88\xA0\"", 5, 0},
-        {"NN", "\xA1\xA0", 0, "\x81\x40", 2, 1},         // no mapping
+        {"NN", "\xA1\xA0", 0, "\x81\x40", 2, 1},        // no mapping
         {"X", std::string("\x00", 1), 0, " ", 1, 1},
     };
     for (const Case& c : cases) {
