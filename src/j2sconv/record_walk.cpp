@@ -1,0 +1,309 @@
+#include "j2sconv/record_walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace velk::j2s {
+
+namespace {
+
+// A zoned byte: its digit, and the sign its zone sets (0: none).
+struct ZonedByte {
+    char digit;
+    char sign;
+};
+
+constexpr std::array<ZonedByte, 256> zonedBytes = [] {
+    std::array<ZonedByte, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        int zone = b >> 4, digit = b & 0x0F;
+        t[b] = {'0', 0};
+        if (digit > 9) continue;
+        if (zone == 0xF) t[b] = {static_cast<char>('0' + digit), 0};
+        if (zone == 0xC) t[b] = {static_cast<char>('0' + digit), '+'};
+        if (zone == 0xD) t[b] = {static_cast<char>('0' + digit), '-'};
+    }
+    return t;
+}();
+
+// A packed byte: its high nibble's digit, then its low nibble's digit or
+// sign; '?' for a nibble that is neither. `places` counts the digit places
+// taken: a sign nibble takes none.
+struct PackedByte {
+    char high;
+    char low;
+    char sign;
+    std::uint8_t places;
+};
+
+constexpr std::array<PackedByte, 256> packedBytes = [] {
+    std::array<PackedByte, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        int hi = b >> 4, lo = b & 0x0F;
+        PackedByte p{hi <= 9 ? static_cast<char>('0' + hi) : '?', '?', 0, 2};
+        if (lo <= 9) p.low = static_cast<char>('0' + lo);
+        if (lo == 0xC || lo == 0xF) p = {p.high, '?', '+', 1};
+        if (lo == 0xD) p = {p.high, '?', '-', 1};
+        t[b] = p;
+    }
+    return t;
+}();
+
+class Walk {
+public:
+    Walk(const RecordLayout& layout, std::span<const std::uint8_t> source, bool inputEnds,
+         const RecordTables& tables, std::uint8_t* out, std::vector<ConversionError>& errors)
+        : layout_(layout), text_(layout.text), src_(source.data()), n_(source.size()), inputEnds_(inputEnds),
+          tables_(tables), out_(out), errors_(errors) {}
+
+    RecordResult run() {
+        for (const PatternRun& run : layout_.runs) {
+            literal(run.start - run.prefix, run.prefix);
+            switch (run.kind) {
+            case RunKind::Chars:
+                if (!chars(run)) return result_;
+                break;
+            case RunKind::Kanji:
+                if (!kanji(run)) return result_;
+                break;
+            case RunKind::Zoned:
+                if (!zoned(run)) return result_;
+                break;
+            case RunKind::Packed:
+                if (!packed(run)) return result_;
+                break;
+            case RunKind::Literal:
+                literal(run.start, run.length);
+                break;
+            case RunKind::BadZoned:
+                skipShifts();
+                if (s_ >= n_ && inputEnds_) return stop(run.start);
+                return fail(RecordStatus::BadZonedRun);
+            case RunKind::BadPacked:
+                if (s_ >= n_ && inputEnds_) return stop(run.start);
+                return fail(RecordStatus::BadPackedRun);
+            }
+        }
+        return stop(text_.size());
+    }
+
+private:
+    void skipShifts() {
+        while (s_ < n_ && tables_.skips[src_[s_]]) ++s_;
+    }
+
+    // The input ended: the rest of the pattern stands in the output as written.
+    RecordResult stop(std::size_t patPos) {
+        std::size_t rest = text_.size() - patPos;
+        std::memcpy(out_ + o_, text_.data() + patPos, rest);
+        o_ += rest;
+        result_ = {RecordStatus::Done, s_, o_};
+        return result_;
+    }
+
+    RecordResult fail(RecordStatus status) {
+        result_ = {status, s_, o_};
+        return result_;
+    }
+
+    // Each returns false when the record is finished (stopped, or more input needed).
+    bool needInput() {
+        result_ = {RecordStatus::NeedInput, s_, o_};
+        return false;
+    }
+
+    bool stopAt(std::size_t patPos) {
+        stop(patPos);
+        return false;
+    }
+
+    bool chars(const PatternRun& run) {
+        const auto& table = tables_.chars;
+        std::uint32_t k = 0;
+        if (n_ - s_ >= run.length) {
+            // Common case: the whole run is there and every byte maps.
+            const std::uint8_t* src = src_ + s_;
+            std::uint8_t* out = out_ + o_;
+            for (; k < run.length; ++k) {
+                std::uint16_t v = table[src[k]];
+                if (v > 0xFF) break;
+                out[k] = static_cast<std::uint8_t>(v);
+            }
+            s_ += k;
+            o_ += k;
+        }
+        for (; k < run.length; ++k) {
+            std::uint16_t v;
+            for (;;) {
+                if (s_ >= n_) return inputEnds_ ? stopAt(run.start + k) : needInput();
+                v = table[src_[s_]];
+                if (v != charShift) break;
+                ++s_;
+            }
+            if (v == charUnmapped) {
+                errors_.push_back({ConversionError::SingleByte, src_[s_], s_});
+                v = 0x20;
+            }
+            out_[o_++] = static_cast<std::uint8_t>(v);
+            ++s_;
+        }
+        return true;
+    }
+
+    bool kanji(const PatternRun& run) {
+        const KanjiTable& table = *tables_.kanji;
+        const std::uint32_t pairs = (run.length + 1) / 2;
+        std::uint32_t k = 0;
+        if (n_ - s_ >= 2 * std::size_t{pairs}) {
+            // Common case: the whole run is there, with no shift code and no unmapped code.
+            const std::uint8_t* src = src_ + s_;
+            std::uint8_t* out = out_ + o_;
+            for (; k < pairs; ++k) {
+                if (tables_.skips[src[2 * k]]) break;
+                KanjiEntry e = table[src[2 * k] << 8 | src[2 * k + 1]];
+                if ((e[0] | e[1]) == 0) break;
+                out[2 * k] = e[0];
+                out[2 * k + 1] = e[1];
+            }
+            s_ += 2 * k;
+            o_ += 2 * k;
+        }
+        for (; k < pairs; ++k) {
+            skipShifts();
+            std::size_t avail = n_ - s_;
+            if (avail < 2) {
+                if (!inputEnds_) return needInput();
+                if (avail == 0) return stopAt(run.start + 2 * k);
+                // A lead byte cut off by the end of the input.
+                errors_.push_back({ConversionError::LoneLeadByte, src_[s_], s_});
+                out_[o_++] = 0x81;
+                out_[o_++] = 0x40;
+                ++s_;
+                continue;
+            }
+            std::uint16_t code = static_cast<std::uint16_t>(src_[s_] << 8 | src_[s_ + 1]);
+            KanjiEntry e = table[code];
+            if ((e[0] | e[1]) == 0) {
+                errors_.push_back({ConversionError::Kanji, code, s_});
+                e = {0x81, 0x40};
+            }
+            out_[o_++] = e[0];
+            out_[o_++] = e[1];
+            s_ += 2;
+        }
+        return true;
+    }
+
+    // Takes up to run.sourceBytes bytes. Returns false when the record is
+    // finished here; `take` is how many of them are there.
+    bool numberBytes(const PatternRun& run, std::size_t& take) {
+        std::size_t avail = n_ - s_;
+        if (avail < run.sourceBytes && !inputEnds_) return needInput();
+        if (avail == 0) return stopAt(run.start);
+        take = std::min<std::size_t>(avail, run.sourceBytes);
+        return true;
+    }
+
+    bool zoned(const PatternRun& run) {
+        skipShifts();
+        std::size_t take = 0;
+        if (!numberBytes(run, take)) return false;
+        const std::uint8_t* src = src_ + s_;
+        const char* text = text_.data() + run.start;
+        std::uint8_t* signAt = out_ + o_;
+        std::uint8_t* out = signAt + 1;
+        char sign = 0;
+        std::size_t j = 0;
+        for (std::uint32_t i = 0; i < run.length; ++i) {
+            if (text[i] == '.') {
+                *out++ = '.';
+            } else if (j < take) {
+                ZonedByte z = zonedBytes[src[j++]];
+                *out++ = static_cast<std::uint8_t>(z.digit);
+                if (z.sign) sign = z.sign;
+            } else {
+                *out++ = '?';
+            }
+        }
+        // A field cut by the end of the input may have lost its sign byte.
+        const bool cut = take < run.sourceBytes;
+        *signAt = static_cast<std::uint8_t>(sign ? sign : cut ? '?' : '+');
+        s_ += take;
+        o_ = static_cast<std::size_t>(out - out_);
+        return true;
+    }
+
+    bool packed(const PatternRun& run) {
+        std::size_t take = 0;
+        if (!numberBytes(run, take)) return false;
+        // A sign and at most 33 digit places (two per byte).
+        char digits[2 * (maxPackedDigits / 2 + 1) + 2];
+        std::memset(digits, '?', sizeof digits);
+        const std::uint8_t* src = src_ + s_;
+        char sign = '?';
+        std::size_t d = 0;
+        for (std::size_t k = 0; k < take; ++k) {
+            PackedByte p = packedBytes[src[k]];
+            digits[d] = p.high;
+            digits[d + 1] = p.low;
+            d += p.places;
+            if (p.sign) sign = p.sign;
+        }
+        s_ += take;
+        // With an even count the first nibble is a filler.
+        const char* digit = digits + (run.digits % 2 == 0 ? 1 : 0);
+        const char* text = text_.data() + run.start;
+        std::uint8_t* out = out_ + o_;
+        if (run.letter == 'C' || sign != '+') *out++ = static_cast<std::uint8_t>(sign);
+        for (std::uint32_t i = 0; i < run.length; ++i) {
+            *out++ = static_cast<std::uint8_t>(text[i] == '.' ? '.' : *digit++);
+        }
+        o_ = static_cast<std::size_t>(out - out_);
+        return true;
+    }
+
+    // No shift code is skipped here: the byte ahead belongs to the next data
+    // run, which skips it itself unless it is packed data.
+    void literal(std::size_t start, std::size_t length) {
+        std::memcpy(out_ + o_, text_.data() + start, length);
+        o_ += length;
+    }
+
+    const RecordLayout& layout_;
+    const std::string& text_;
+    const std::uint8_t* src_;
+    std::size_t n_;
+    bool inputEnds_;
+    const RecordTables& tables_;
+    std::uint8_t* out_;
+    std::vector<ConversionError>& errors_;
+    std::size_t s_ = 0;
+    std::size_t o_ = 0;
+    RecordResult result_;
+};
+
+}  // namespace
+
+RecordTables recordTables(int optConv, int optSkip) {
+    RecordTables tables;
+    const ByteTable& e2a = e2aTableFor(optConv);
+    tables.skipShift = optSkip != 1;
+    for (int b = 0; b < 256; ++b) {
+        std::uint16_t v = e2a[b] != 0 ? e2a[b] : charUnmapped;
+        if (tables.skipShift && isShiftCode(static_cast<std::uint8_t>(b))) {
+            v = charShift;
+            tables.skips[b] = 1;
+        }
+        tables.chars[b] = v;
+    }
+    tables.kanji = &jef2sjis;
+    return tables;
+}
+
+RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
+                           bool inputEnds, const RecordTables& tables, std::uint8_t* out,
+                           std::vector<ConversionError>& errors) {
+    return Walk(layout, source, inputEnds, tables, out, errors).run();
+}
+
+}  // namespace velk::j2s

@@ -1,0 +1,62 @@
+// Conversion of one record under its compiled pattern: a pure function from
+// source bytes to output bytes and conversion-error records.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "j2sconv/record_layout.h"
+#include "tblank/single_byte_tables.h"
+#include "tblknj/kanji_tables.h"
+
+namespace velk::j2s {
+
+// Lookup values for X, A and 9 positions: the output byte, or one of the
+// flags below.
+inline constexpr std::uint16_t charUnmapped = 0x100;
+inline constexpr std::uint16_t charShift = 0x200;
+
+struct RecordTables {
+    std::array<std::uint16_t, 256> chars{};  // EBCDIC byte -> output or flags
+    std::array<std::uint8_t, 256> skips{};   // 1 for the shift codes that are skipped
+    const KanjiTable* kanji = nullptr;
+    bool skipShift = true;                   // shift codes outside packed runs are skipped
+};
+
+// optConv picks the single-byte table; optSkip 1 keeps shift codes as data.
+RecordTables recordTables(int optConv, int optSkip);
+
+inline bool isShiftCode(std::uint8_t b) { return b == 0x28 || b == 0x29 || b == 0x38; }
+
+struct ConversionError {
+    enum Kind : std::uint8_t { SingleByte, Kanji, LoneLeadByte };
+    Kind kind;
+    std::uint16_t code;   // the byte, or lead byte * 256 + trail byte
+    std::size_t offset;   // of the (lead) byte in the record's source
+};
+
+enum class RecordStatus : std::uint8_t {
+    Done,
+    NeedInput,      // the source ran out before the input did: call again with more
+    BadZonedRun,    // a point in an S run is not followed by S
+    BadPackedRun,   // a packed run is malformed or longer than maxPackedDigits
+};
+
+struct RecordResult {
+    RecordStatus status = RecordStatus::Done;
+    std::size_t used = 0;    // source bytes taken, skipped shift codes included
+    std::size_t length = 0;  // output bytes
+};
+
+// Converts the record that starts at source[0]. `inputEnds` says that no
+// byte follows the source; where the source then runs out, the rest of the
+// pattern is written as it stands. `out` must hold layout.maxOutput bytes.
+// Unmapped characters are replaced and appended to `errors`.
+RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
+                           bool inputEnds, const RecordTables& tables, std::uint8_t* out,
+                           std::vector<ConversionError>& errors);
+
+}  // namespace velk::j2s
