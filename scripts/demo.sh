@@ -20,21 +20,7 @@ run() {
     fi
 }
 
-need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-command -v iconv >/dev/null || need+=(libc-bin)
-if [ ${#need[@]} -gt 0 ]; then
-    if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
-        say "Installing ${need[*]}"
-        apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
-    else
-        echo "Needs ${need[*]}: apt-get install ${need[*]}" >&2
-        exit 1
-    fi
-fi
+scripts/install-deps.sh
 
 say "Building velk (build/)"
 mkdir -p out
