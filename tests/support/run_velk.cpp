@@ -14,33 +14,24 @@
 
 namespace velk::test {
 
-namespace {
-
-struct TempRoot {
-    std::string path;
-    TempRoot() {
-        char tmpl[] = "/tmp/velk-test-XXXXXX";
-        if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path = tmpl;
-    }
-    ~TempRoot() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
-TempRoot& tempRoot() {
-    static TempRoot root;
-    return root;
-}
-
-}  // namespace
-
 std::string velkDir() { return std::filesystem::path(VELK_BINARY).parent_path().string(); }
 
 std::string makeTempDir() {
-    static std::atomic<int> counter{0};  // runVelk may be called from several threads
-    std::string dir = tempRoot().path + "/t" + std::to_string(++counter);
+    // One directory for the whole test program, removed at exit.
+    static const struct Root {
+        std::string path;
+        Root() {
+            char name[] = "/tmp/velk-test-XXXXXX";
+            if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+            path = name;
+        }
+        ~Root() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } root;
+    static std::atomic<int> counter{0};  // tests may run velk from several threads
+    std::string dir = root.path + "/t" + std::to_string(++counter);
     std::filesystem::create_directories(dir);
     return dir;
 }
