@@ -55,6 +55,7 @@ TEST(RunMkp, FailuresEndWithTheirMessageAndCode) {
         {dir + "/ok.cpy", dir + "/no/such/dir/p.ptn", dir + "/no/such/dir/p.ptn" + "がオープンできません\n",
          -12},
         {dir + "/ok.cpy", "/dev/full", "/dev/fullの出力に失敗しました\n", -27},
+        {dir + "/ok.cpy", dir + "/./ok.cpy", dir + "/./ok.cpyがオープンできません\n", -12},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.copyPath);
@@ -64,6 +65,7 @@ TEST(RunMkp, FailuresEndWithTheirMessageAndCode) {
         EXPECT_EQ(r.err, endLine(c.result));
         EXPECT_FALSE(fileExists(ptn));  // no pattern after a copy-book fault
     }
+    EXPECT_EQ(readFile(dir + "/ok.cpy"), "05 A PIC X.\n");
 }
 
 TEST(RunMkp, BinaryItemsAreWrittenButReported) {
