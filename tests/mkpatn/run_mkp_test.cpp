@@ -39,6 +39,7 @@ TEST(RunMkp, RunsEndWithTheirMessageCodeAndPattern) {
         {dir + "/rec.cpy", dir + "/no/p.ptn", "1", "0", "0", dir + "/no/p.ptnがオープンできません\n", -12, nullptr},
         {dir + "/rec.cpy", dir, "1", "0", "0", dir + "がオープンできません\n", -12, nullptr},
         {dir + "/rec.cpy", "/dev/full", "1", "0", "0", "/dev/fullの出力に失敗しました\n", -27, nullptr},
+        {dir + "/rec.cpy", dir + "/./rec.cpy", "1", "0", "0", dir + "/./rec.cpyがオープンできません\n", -12, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.copyPath + " " + c.ptnPath);
@@ -51,6 +52,7 @@ TEST(RunMkp, RunsEndWithTheirMessageCodeAndPattern) {
             EXPECT_EQ(readFile(ptn), c.pattern);
         }
     }
+    EXPECT_EQ(readFile(dir + "/rec.cpy"), "01 REC.\r\n05 A PIC X(3).\r\n05 B PIC S9(5)V99 COMP-3.\r\n");
 }
 
 // The demo's job: Shift-JIS sample -> JEF by s2j, copy-book -> pattern by
