@@ -29,6 +29,7 @@ auto withArgv(std::vector<std::string> args, F f) {
 
 CommandLine parse(const std::vector<std::string>& args) { return withArgv(args, velk::parseCommandLine); }
 
+// Rejections; what is accepted shows in what the workers are called with.
 TEST(CommandLine, AcceptsAndRejectsInOrder) {
     const std::string p259(259, 'p'), p260(260, 'p');
     const struct {
@@ -38,11 +39,7 @@ TEST(CommandLine, AcceptsAndRejectsInOrder) {
         bool optLogRead;
         int optLog;
     } cases[] = {
-        {{}, true, nullptr, false, 0},
-        {{"J2S", "1", "1", "0", "a", "b"}, true, nullptr, false, 0},
-        {{"v", "anything"}, false, nullptr, false, 0},
         {{"s2j", "1", "1", "0", "a"}, true, "s2j", false, 0},
-        {{"s2j", "1", "9", "0", "a", "b"}, false, nullptr, true, 1},
         {{"s2j", "1", "5", "0", "a", "b"}, true, "s2j", true, 1},
         {{"s2j", "1x", "1", "0", "a", "b"}, false, nullptr, true, 1},
         {{"s2j", "x1", "1", "0", "a", "b"}, true, "s2j", false, 0},
@@ -53,7 +50,6 @@ TEST(CommandLine, AcceptsAndRejectsInOrder) {
         {{"j2s", "1", "3", "0", p259, "b"}, false, nullptr, true, 1},
         {{"j2s", "1", "3", "0", p260, "b"}, true, "j2s", true, 1},
         {{"j2s", "1", "3", "0", "a", "b", "p", "2"}, true, "j2s", true, 1},
-        {{"j2s", "1", "3", "0", "a", "b", "p", "1", "8"}, false, nullptr, true, 1},
         {{"j2s", "1", "3", "0", "a", "b", "p", "1", "9"}, true, "j2s", true, 1},
         {{"mkp", "2", "0", "0", "a", "b"}, true, "mkp", true, 2},
         {{"mkp", "1", "3", "0", "a", "b"}, true, "mkp", true, 1},
