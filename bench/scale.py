@@ -14,6 +14,7 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 CHUNK = 1 << 20
@@ -57,15 +58,20 @@ def digest_repeated(unit, count):
 
 
 def run(velk, args, label, size):
-    """Runs velk with no terminal and no input; returns (status, seconds, peak KiB)."""
+    """Runs velk with no terminal and no input; returns (status, seconds, peak KiB).
+
+    The peak comes from /usr/bin/time, whose small child is velk alone: the
+    rusage of a child forked from this script would count the script's own
+    memory from before the exec."""
+    report = os.path.join(tempfile.gettempdir(), f"velk-scale-time-{os.getpid()}")
     start = time.monotonic()
-    proc = subprocess.Popen([velk] + args, stdin=subprocess.DEVNULL,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                            start_new_session=True)
-    _, status, usage = os.wait4(proc.pid, 0)
+    code = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report, velk] + args,
+                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, start_new_session=True).returncode
     seconds = time.monotonic() - start
-    code = os.waitstatus_to_exitcode(status)
-    peak = usage.ru_maxrss
+    with open(report) as f:
+        peak = int(f.read().split()[-1])
+    os.remove(report)
     print(f"  {label:<22} {size / 2**30:6.2f} GiB  {seconds:7.1f} s  "
           f"{size / seconds / 1e6:8.0f} MB/s  peak {peak / 1024:6.1f} MiB  exit {code}")
     sys.stdout.flush()

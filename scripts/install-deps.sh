@@ -10,6 +10,7 @@ command -v g++ >/dev/null || need+=(g++)
 command -v iconv >/dev/null || need+=(libc-bin)
 command -v man >/dev/null || need+=(man-db)
 command -v groff >/dev/null || need+=(groff-base)
+[ -x /usr/bin/time ] || need+=(time)
 if [ "${1:-}" = "--fuzz" ]; then
   command -v clang++ >/dev/null || need+=(clang)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
