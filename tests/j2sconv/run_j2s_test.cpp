@@ -26,6 +26,8 @@ TEST(RunJ2s, OpeningFailuresStopWithTheirCode) {
     writeFile(dir + "/keep.txt", "kept");
     writeFile(dir + "/empty.ptn", "");
     writeFile(dir + "/digits.ptn", "12\n");
+    writeFile(dir + "/rec.ptn", "XX\n");
+    const std::string sameFile = "]のオープンに失敗しました(原因=入力ファイルと同じファイルです)\n";
     struct Case {
         std::vector<std::string> args;
         std::string out;
@@ -41,6 +43,9 @@ TEST(RunJ2s, OpeningFailuresStopWithTheirCode) {
         {{dir + "/in.jef", dir + "/out2.txt", dir + "/empty.ptn"},
          "[" + dir + "/empty.ptn]のファイルサイズが 0 です\n", -17},
         {{dir + "/in.jef", dir + "/out3.txt", dir + "/digits.ptn"}, "レコードパターンの内容が数字のみです\n", -2},
+        // Truncating the output must never destroy the input or the pattern file.
+        {{dir + "/in.jef", dir + "/./in.jef"}, "[" + dir + "/./in.jef" + sameFile, -10},
+        {{dir + "/in.jef", dir + "/rec.ptn", dir + "/rec.ptn"}, "[" + dir + "/rec.ptn" + sameFile, -10},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"j2s", "1", "3", "0"};
@@ -51,6 +56,8 @@ TEST(RunJ2s, OpeningFailuresStopWithTheirCode) {
         EXPECT_EQ(r.err, exitLine(c.result));
     }
     EXPECT_EQ(readFile(dir + "/keep.txt"), "kept");  // untouched by runs that stopped early
+    EXPECT_EQ(readFile(dir + "/in.jef"), "\xC1\xC2");
+    EXPECT_EQ(readFile(dir + "/rec.ptn"), "XX\n");
     // A bad pattern file is read after the output was created.
     EXPECT_TRUE(velk::test::fileExists(dir + "/out3.txt"));
     EXPECT_EQ(readFile(dir + "/out3.txt"), "");
