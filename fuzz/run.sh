@@ -4,7 +4,8 @@
 # one after another, one process each. The growing corpus lives in
 # build-fuzz/corpus/<target>/ (never committed) and starts from the seeds in
 # fuzz/seeds/<target>/; crashing inputs land in build-fuzz/artifacts/<target>/
-# and the fuzzer's log in build-fuzz/logs/<target>.log.
+# and the fuzzer's log in build-fuzz/logs/<target>.log. A dictionary in
+# fuzz/dicts/<target>.dict is used when there is one.
 # Exits 1 when some target found something.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -35,10 +36,12 @@ for t in "${targets[@]}"; do
   dirs=("$corpus")
   [ -d "$here/seeds/$t" ] && dirs+=("$here/seeds/$t")
   log="$build/logs/$t.log"
+  dict=()
+  [ -f "$here/dicts/$t.dict" ] && dict=(-dict="$here/dicts/$t.dict")
   echo "fuzzing $t for ${seconds}s (log: $log)"
   status=0
   "$exe" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=25 \
-    -print_final_stats=1 -artifact_prefix="$build/artifacts/$t/" \
+    -print_final_stats=1 -artifact_prefix="$build/artifacts/$t/" "${dict[@]}" \
     "${dirs[@]}" >"$log" 2>&1 || status=$?
   runs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || true)"
   if [ "$status" -ne 0 ]; then
