@@ -7,7 +7,8 @@
 //  - the same loop written out here over the public pieces (pattern
 //    choice, record walk, trimming), with input arriving a few bytes per
 //    read so that records are cut and resumed, and every record converted
-//    and trimmed in buffers of exactly the promised size.
+//    and trimmed in buffers of exactly the promised size, and trimming
+//    checked against a plain version of it.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -39,6 +40,79 @@ struct Converted {
     std::int32_t rc = 0;
     std::vector<std::uint8_t> file;
 };
+
+// Trimming written plainly, character by character, to hold the fast
+// version to: fields split at commas (empty ones dropped), quotes kept, the
+// pad a blank, or a full-width blank when the content starts with a lead
+// byte, in which case the content is walked in whole characters.
+bool isLead(std::uint8_t b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+std::vector<std::uint8_t> trimPlainly(int flags, std::span<const std::uint8_t> record) {
+    std::vector<std::vector<std::uint8_t>> fields;
+    for (std::size_t i = 0; i < record.size();) {
+        std::size_t e = i;
+        while (e < record.size() && record[e] != ',') ++e;
+        if (e > i) fields.emplace_back(record.begin() + i, record.begin() + e);
+        i = e + 1;
+    }
+    if (fields.empty()) return {record.begin(), record.end()};
+    std::vector<std::uint8_t> out;
+    for (const std::vector<std::uint8_t>& f : fields) {
+        if (&f != &fields.front()) out.push_back(',');  // also after a field trimmed to nothing
+        const bool quoted = f.size() >= 2 && f.front() == '"' && f.back() == '"';
+        const std::size_t cb = quoted ? 1 : 0, ce = quoted ? f.size() - 1 : f.size();
+        const bool doubleByte = cb < ce && isLead(f[cb]);
+        if (!doubleByte && (flags & trimDoubleOnly)) {
+            out.insert(out.end(), f.begin(), f.end());
+            continue;
+        }
+        // The content as characters, each marked pad or not.
+        std::vector<std::pair<std::vector<std::uint8_t>, bool>> chars;
+        for (std::size_t i = cb; i < ce;) {
+            const std::size_t w = doubleByte && isLead(f[i]) && i + 1 < ce ? 2 : 1;
+            std::vector<std::uint8_t> c(f.begin() + i, f.begin() + i + w);
+            const bool pad = doubleByte ? (w == 2 && c[0] == 0x81 && c[1] == 0x40) : c[0] == ' ';
+            chars.push_back({std::move(c), pad});
+            i += w;
+        }
+        std::size_t from = 0, to = chars.size();
+        if (flags & (trimSqueeze | trimStart))
+            while (from < to && chars[from].second) ++from;
+        if (flags & (trimSqueeze | trimEnd))
+            while (to > from && chars[to - 1].second) --to;
+        if (quoted) out.push_back('"');
+        for (std::size_t k = from; k < to; ++k) {
+            if ((flags & trimSqueeze) && k > from && chars[k].second && chars[k - 1].second) continue;
+            out.insert(out.end(), chars[k].first.begin(), chars[k].first.end());
+        }
+        if (quoted) out.push_back('"');
+    }
+    return out;
+}
+
+// trimFields over an exact-size copy of record, against the plain version.
+std::size_t checkTrim(int flags, std::uint8_t* record, std::size_t length) {
+    if (length == 0) return trimFields(flags, record, 0);
+    auto copy = std::make_unique<std::uint8_t[]>(length);
+    std::memcpy(copy.get(), record, length);
+    const std::vector<std::uint8_t> expected = trimPlainly(flags, {copy.get(), length});
+    const std::size_t trimmed = trimFields(flags, copy.get(), length);
+    FUZZ_CHECK(trimmed <= length);
+    if (std::vector<std::uint8_t>(copy.get(), copy.get() + trimmed) != expected) {
+        auto dump = [](const char* what, const std::uint8_t* p, std::size_t n) {
+            std::fprintf(stderr, "%s:", what);
+            for (std::size_t i = 0; i < n; ++i) std::fprintf(stderr, " %02x", p[i]);
+            std::fprintf(stderr, "\n");
+        };
+        std::fprintf(stderr, "trimFlags %d\n", flags);
+        dump("record  ", record, length);
+        dump("trimmed ", copy.get(), trimmed);
+        dump("expected", expected.data(), expected.size());
+        fuzz::fail("trimmed as the plain version does", __FILE__, __LINE__);
+    }
+    if (trimmed > 0) std::memcpy(record, copy.get(), trimmed);
+    return trimmed;
+}
 
 // The record loop over memory: at least 2 * readLength + 64 bytes in hand
 // (or all that is left) before a record starts, more on demand.
@@ -91,15 +165,7 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
         unmapped = unmapped || !errors.empty();
 
         std::size_t length = r.length;
-        if (o.trimFlags != 0) {
-            // Trimmed in a buffer of exactly the record's length.
-            auto record = std::make_unique<std::uint8_t[]>(length);
-            std::memcpy(record.get(), out.get(), length);
-            const std::size_t trimmed = trimFields(o.trimFlags, record.get(), length);
-            FUZZ_CHECK(trimmed <= length);
-            std::memcpy(out.get(), record.get(), trimmed);
-            length = trimmed;
-        }
+        if (o.trimFlags != 0) length = checkTrim(o.trimFlags, out.get(), length);
         c.file.insert(c.file.end(), out.get(), out.get() + length);
         if (o.addLineEnd) {
             c.file.push_back(0x0D);
@@ -133,6 +199,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.readSize = 1 + second / 9;
     patterns.set(input.until(0));
     const std::span<const std::uint8_t> records = input.rest();
+
+    // The record bytes as they are, trimmed under every setting: more
+    // shapes of fields than converted records have.
+    for (int optTrim = 1; optTrim <= 8; ++optTrim) {
+        std::vector<std::uint8_t> raw(records.begin(), records.end());
+        checkTrim(trimFlagsFor(optTrim), raw.data(), raw.size());
+    }
 
     // One run for the process: its large buffers are allocated once, at
     // their exact sizes, instead of on every input. Everything else is reset.
