@@ -88,6 +88,11 @@ std::int32_t makePattern(int optLog, int optCsv, int optQuote, const char* copyP
         say(optLog, kOutOfMemoryText);
         return pattern.code;
     }
+    // Writing over the copy-book itself would lose it.
+    if (FileHandle copy = openInput(copyPath); copy.isOpen() && isSameFile(copy.get(), ptnPath)) {
+        say(optLog, "%sがオープンできません\n", ptnPath);
+        return kPatternFileError;
+    }
     if (const std::int32_t written = writePatternFile(optLog, ptnPath, pattern.lines);
         written != 0) {
         return written;
