@@ -1,14 +1,14 @@
 #include "mkpatn/pattern_writer.h"
 
-#include <limits>
-
 namespace velk::mkp {
 
 namespace {
 
-// The record length is returned as a signed 32-bit result, so no line may
-// be longer than that; past it the line cannot be built.
-constexpr std::int64_t kMaxLine = std::numeric_limits<std::int32_t>::max();
+// A pattern line describes one record: real ones run to tens of kilobytes.
+// The cap keeps a few bytes of copy-book with large OCCURS counts from
+// building gigabytes in memory and on disk, in a line that j2s would then
+// refuse to read.
+constexpr std::int64_t kMaxLine = std::int64_t{1} << 24;
 
 bool isCharacterType(char type) { return type == 'X' || type == 'A' || type == 'N'; }
 bool isNumberRun(char c) { return c == 'S' || c == 'C'; }

@@ -72,6 +72,9 @@ TEST(PatternWriter, Lines) {
 TEST(PatternWriter, LinesThatCannotBeBuiltAreRefused) {
     EXPECT_EQ(make("05 A PIC X(999999999) OCCURS 9.\n", 1, 0).code, -30);
     EXPECT_EQ(make("05 A PIC N(1999999999).\n", 0, 0).code, -30);
+    // A few bytes of copy-book must not make a line of gigabytes.
+    EXPECT_EQ(make("05 A PIC X(9999) OCCURS 200000.\n", 0, 0).code, -30);
+    EXPECT_EQ(make("05 A PIC X(17000000).\n", 0, 0).code, -30);
     // Long lines are built whole, well past a 32,760-byte buffer.
     const auto big = make("05 T OCCURS 5000.\n10 A PIC X(9).\n", 1, 0);
     ASSERT_EQ(big.code, 0);
