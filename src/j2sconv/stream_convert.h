@@ -21,10 +21,12 @@ struct StreamTables {
     // The same for plain bytes only: 0 wherever a byte needs a decision.
     std::array<std::uint8_t, 256> plain{};
     // jef2sjis with shift codes as lead bytes forced to "no mapping", so that
-    // one look-up finds both.
+    // one look-up finds both, and one spare entry after the last.
     std::vector<KanjiEntry> kanji;
     // Plain single bytes 64 at a time, where the processor can.
     bool wide = false;
+    // Whole windows of 64 bytes, mixed or not, where the processor can.
+    bool windows = false;
 };
 
 StreamTables makeStreamTables(int optConv);
