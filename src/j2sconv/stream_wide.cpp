@@ -19,16 +19,6 @@ constexpr std::uint64_t kOddBits = ~kEvenBits;
 #define VELK_WINDOW_TARGET \
     __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
 
-// Each byte's predecessor, for moving second bytes into place.
-struct PreviousIndexes {
-    alignas(64) std::uint8_t index[64];
-};
-constexpr PreviousIndexes kPrevious = [] {
-    PreviousIndexes x{};
-    for (int j = 0; j < 64; ++j) x.index[j] = static_cast<std::uint8_t>(j == 0 ? 0 : j - 1);
-    return x;
-}();
-
 // Bit j is set when an odd number of bits at or below j are.
 std::uint64_t prefixXor(std::uint64_t x) {
     for (int shift = 1; shift < 64; shift *= 2) x ^= x << shift;
@@ -45,41 +35,52 @@ std::uint64_t leadBytes(std::uint64_t kanjiBytes) {
     return (evenRuns & kEvenBits) | (oddRuns & kOddBits);
 }
 
-VELK_WINDOW_TARGET __m512i join(const __m128i* parts) {
-    __m512i v = _mm512_castsi128_si512(parts[0]);
-    v = _mm512_inserti32x4(v, parts[1], 1);
-    v = _mm512_inserti32x4(v, parts[2], 2);
-    return _mm512_inserti32x4(v, parts[3], 3);
-}
-
-// Shift JIS codes of the kanji whose lead bytes are marked: first bytes at
-// the lead positions, second bytes one position on. Sets `unmapped` for
-// each lead byte without a code.
-VELK_WINDOW_TARGET void kanjiCodes(const std::uint8_t* in, const KanjiEntry* table,
-                                   std::uint64_t leads, __m512i& firsts, __m512i& seconds,
-                                   std::uint64_t& unmapped) {
-    // The zero-masked forms throughout: GCC 12 warns about the undefined
-    // vector that the plain forms start from.
-    constexpr __mmask16 all = 0xFFFF;
-    __m128i first[4], second[4];
-    for (int q = 0; q < 4; ++q) {
-        const __m512i high = _mm512_maskz_cvtepu8_epi32(
-            all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * q)));
-        const __m512i low = _mm512_maskz_cvtepu8_epi32(
-            all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * q + 1)));
-        const __m512i code = _mm512_or_si512(_mm512_maskz_slli_epi32(all, high, 8), low);
-        // Four bytes from each two-byte entry: the table has one spare entry.
-        const __m512i entry = _mm512_mask_i32gather_epi32(
-            _mm512_setzero_si512(), static_cast<__mmask16>(leads >> (16 * q)), code, table, 2);
-        first[q] = _mm512_maskz_cvtepi32_epi8(all, entry);
-        second[q] = _mm512_maskz_cvtepi32_epi8(all, _mm512_maskz_srli_epi32(all, entry, 8));
+// Byte and word indexes for packing kanji: each pair's code as a 32-bit
+// table index (lead * 256 + second), pairs 0-15 and 16-31; then the first
+// word of each 32-bit result, both halves in one vector.
+struct PackIndexes {
+    alignas(64) std::uint8_t codesLow[64];
+    alignas(64) std::uint8_t codesHigh[64];
+    alignas(64) std::uint16_t results[32];
+};
+constexpr PackIndexes kPack = [] {
+    PackIndexes x{};
+    for (int k = 0; k < 16; ++k) {
+        x.codesLow[4 * k] = static_cast<std::uint8_t>(2 * k + 1);
+        x.codesLow[4 * k + 1] = static_cast<std::uint8_t>(2 * k);
+        x.codesHigh[4 * k] = static_cast<std::uint8_t>(32 + 2 * k + 1);
+        x.codesHigh[4 * k + 1] = static_cast<std::uint8_t>(32 + 2 * k);
     }
-    firsts = join(first);
-    const __m512i secondsAtLead = join(second);
-    const __m512i either = _mm512_or_si512(firsts, secondsAtLead);
-    unmapped |= leads & _mm512_testn_epi8_mask(either, either);
-    seconds = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, _mm512_load_si512(kPrevious.index),
-                                            secondsAtLead);
+    for (int k = 0; k < 32; ++k) x.results[k] = static_cast<std::uint16_t>(2 * k);
+    return x;
+}();
+
+// The kanji of a window, lead bytes at `leads` and second bytes one
+// position on, each pair replaced by its Shift JIS code in `bytes`. Sets
+// `unmapped` when a code has no mapping. The pairs are packed together so
+// that each table look-up serves a kanji, not a byte position.
+VELK_WINDOW_TARGET __m512i kanjiCodes(__m512i v, std::uint64_t leads, const KanjiEntry* table,
+                                      __m512i bytes, std::uint64_t& unmapped) {
+    constexpr __mmask64 lowWords = 0x3333333333333333ULL;
+    const std::uint64_t pairs = leads | (leads << 1);
+    const auto count = static_cast<unsigned>(_mm_popcnt_u64(leads));
+    const __m512i packed = _mm512_maskz_compress_epi8(pairs, v);
+    // Four bytes from each two-byte entry: the table has one spare entry.
+    const __m512i first = _mm512_mask_i32gather_epi32(
+        _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count)),
+        _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kPack.codesLow), packed),
+        table, 2);
+    __m512i second = _mm512_setzero_si512();
+    if (count > 16) {
+        second = _mm512_mask_i32gather_epi32(
+            _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count - 16)),
+            _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kPack.codesHigh), packed),
+            table, 2);
+    }
+    const __m512i found =
+        _mm512_permutex2var_epi16(first, _mm512_load_si512(kPack.results), second);
+    if (_bzhi_u32(_mm512_testn_epi16_mask(found, found), count) != 0) unmapped |= leads;
+    return _mm512_mask_expand_epi8(bytes, pairs, found);
 }
 
 VELK_WINDOW_TARGET void convertAll(const std::uint8_t* in, std::size_t n, std::uint8_t* out,
@@ -95,7 +96,7 @@ VELK_WINDOW_TARGET void convertAll(const std::uint8_t* in, std::size_t n, std::u
     std::size_t o = cursor.out;
     bool doubleByte = cursor.doubleByte;
 
-    while (i + 65 <= n) {
+    while (i + 64 <= n) {
         const __m512i v = _mm512_loadu_si512(in + i);
         const std::uint64_t shiftOut = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x29));
         const std::uint64_t shiftIn = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x28)) |
@@ -131,12 +132,7 @@ VELK_WINDOW_TARGET void convertAll(const std::uint8_t* in, std::size_t n, std::u
         const std::uint64_t singles = window & ~modeAfter & ~shifts;
         std::uint64_t unmapped = singles & _mm512_testn_epi8_mask(singleBytes, singleBytes);
         __m512i bytes = singleBytes;
-        if (leads != 0) {
-            __m512i firstOfKanji, secondOfKanji;
-            kanjiCodes(in + i, kanji, leads, firstOfKanji, secondOfKanji, unmapped);
-            bytes = _mm512_mask_blend_epi8(leads, bytes, firstOfKanji);
-            bytes = _mm512_mask_blend_epi8(seconds, bytes, secondOfKanji);
-        }
+        if (leads != 0) bytes = kanjiCodes(v, leads, kanji, bytes, unmapped);
         if (unmapped != 0) break;  // the byte loop reports it
 
         // Shift codes are dropped; every other byte gives one.

@@ -21,7 +21,7 @@ struct WindowCursor {
     bool doubleByte;
 };
 
-// Converts windows of in[cursor.in, n) while at least 65 bytes remain,
+// Converts windows of in[cursor.in, n) while at least 64 bytes remain,
 // exactly as convertBlock would. Stops before a window that holds a
 // character without mapping, or a shift-code byte that is the second byte
 // of a kanji, so that the byte loop deals with those. Output never runs
