@@ -87,6 +87,7 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
             lineFeeds = cursor.lineFeeds;
             lineStart = cursor.lineStart;
             wideFrom = i + 64;
+            if (i == n) break;
         }
         std::uint8_t b = p[i];
         switch (kClassOf[b]) {

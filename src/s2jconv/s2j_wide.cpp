@@ -16,17 +16,27 @@ namespace {
 constexpr std::uint64_t kEvenBits = 0x5555555555555555ULL;
 constexpr std::uint64_t kOddBits = ~kEvenBits;
 
-// Byte indexes for the permutes: each byte's predecessor, and two vectors
-// interleaved byte by byte (their first halves, their second halves).
+// Indexes for the permutes: two vectors interleaved byte by byte (their
+// first halves, their second halves); each packed kanji's code as a 32-bit
+// table index (lead * 256 + second), pairs 0-15 and 16-31; then the first
+// word of each 32-bit result, both halves in one vector.
 struct PermuteIndexes {
-    alignas(64) std::uint8_t previous[64];
     alignas(64) std::uint8_t firstHalves[64];
     alignas(64) std::uint8_t secondHalves[64];
+    alignas(64) std::uint8_t codesLow[64];
+    alignas(64) std::uint8_t codesHigh[64];
+    alignas(64) std::uint16_t results[32];
 };
 
 constexpr PermuteIndexes kIndexes = [] {
     PermuteIndexes x{};
-    for (int j = 0; j < 64; ++j) x.previous[j] = static_cast<std::uint8_t>(j == 0 ? 0 : j - 1);
+    for (int k = 0; k < 16; ++k) {
+        x.codesLow[4 * k] = static_cast<std::uint8_t>(2 * k + 1);
+        x.codesLow[4 * k + 1] = static_cast<std::uint8_t>(2 * k);
+        x.codesHigh[4 * k] = static_cast<std::uint8_t>(32 + 2 * k + 1);
+        x.codesHigh[4 * k + 1] = static_cast<std::uint8_t>(32 + 2 * k);
+    }
+    for (int k = 0; k < 32; ++k) x.results[k] = static_cast<std::uint16_t>(2 * k);
     for (int j = 0; j < 32; ++j) {
         x.firstHalves[2 * j] = static_cast<std::uint8_t>(j);
         x.firstHalves[2 * j + 1] = static_cast<std::uint8_t>(64 + j);
@@ -51,42 +61,35 @@ VELK_WIDE_TARGET std::uint64_t leadBytes(std::uint64_t firstBytes) {
     return (evenRuns & kEvenBits) | (oddRuns & kOddBits);
 }
 
-VELK_WIDE_TARGET inline __m512i join(const __m128i* parts) {
-    __m512i v = _mm512_castsi128_si512(parts[0]);
-    v = _mm512_inserti32x4(v, parts[1], 1);
-    v = _mm512_inserti32x4(v, parts[2], 2);
-    return _mm512_inserti32x4(v, parts[3], 3);
-}
-
-// JEF codes of the kanji whose lead bytes are marked: their first bytes at
-// the lead positions, their second bytes one position on. Sets `unmapped`
-// for each lead byte without a JEF code.
-VELK_WIDE_TARGET void kanjiCodes(const std::uint8_t* in, std::uint64_t leads, __m512i& firsts,
-                                 __m512i& seconds, std::uint64_t& unmapped) {
-    // The zero-masked forms throughout: GCC 12 warns about the undefined
-    // vector that the plain forms start from.
-    constexpr __mmask16 all = 0xFFFF;
+// The kanji of a window, lead bytes at `leads` and second bytes one
+// position on, each pair replaced by its JEF code in `bytes`. Sets
+// `unmapped` when a code has no mapping. The pairs are packed together so
+// that each table look-up serves a kanji, not a byte position.
+VELK_WIDE_TARGET __m512i kanjiCodes(__m512i v, std::uint64_t leads, __m512i bytes,
+                                    std::uint64_t& unmapped) {
+    constexpr __mmask64 lowWords = 0x3333333333333333ULL;
     const void* table = sjis2jef.data();
-    __m128i first[4], second[4];
-    for (int q = 0; q < 4; ++q) {
-        const __m512i high = _mm512_maskz_cvtepu8_epi32(
-            all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * q)));
-        const __m512i low = _mm512_maskz_cvtepu8_epi32(
-            all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16 * q + 1)));
-        const __m512i code = _mm512_or_si512(_mm512_maskz_slli_epi32(all, high, 8), low);
-        // Four bytes from each two-byte entry: lead bytes stop at 0xFC, so
-        // the entry after is always inside the table.
-        const __m512i entry = _mm512_mask_i32gather_epi32(
-            _mm512_setzero_si512(), static_cast<__mmask16>(leads >> (16 * q)), code, table, 2);
-        first[q] = _mm512_maskz_cvtepi32_epi8(all, entry);
-        second[q] = _mm512_maskz_cvtepi32_epi8(all, _mm512_maskz_srli_epi32(all, entry, 8));
+    const std::uint64_t pairs = leads | (leads << 1);
+    const auto count = static_cast<unsigned>(_mm_popcnt_u64(leads));
+    const __m512i packed = _mm512_maskz_compress_epi8(pairs, v);
+    // Four bytes from each two-byte entry: lead bytes stop at 0xFC, so the
+    // entry after is always inside the table. The zero-masked forms: GCC 12
+    // warns about the undefined vector that the plain forms start from.
+    const __m512i first = _mm512_mask_i32gather_epi32(
+        _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count)),
+        _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kIndexes.codesLow), packed),
+        table, 2);
+    __m512i second = _mm512_setzero_si512();
+    if (count > 16) {
+        second = _mm512_mask_i32gather_epi32(
+            _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count - 16)),
+            _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kIndexes.codesHigh), packed),
+            table, 2);
     }
-    firsts = join(first);
-    const __m512i secondsAtLead = join(second);
-    const __m512i either = _mm512_or_si512(firsts, secondsAtLead);
-    unmapped |= leads & _mm512_testn_epi8_mask(either, either);
-    seconds = _mm512_maskz_permutexvar_epi8(~__mmask64{0}, _mm512_load_si512(kIndexes.previous),
-                                            secondsAtLead);
+    const __m512i found =
+        _mm512_permutex2var_epi16(first, _mm512_load_si512(kIndexes.results), second);
+    if (_bzhi_u32(_mm512_testn_epi16_mask(found, found), count) != 0) unmapped |= leads;
+    return _mm512_mask_expand_epi8(bytes, pairs, found);
 }
 
 VELK_WIDE_TARGET void convertWindows(const Converter& conv, const std::uint8_t* in, std::size_t n,
@@ -106,7 +109,7 @@ VELK_WIDE_TARGET void convertWindows(const Converter& conv, const std::uint8_t* 
     std::int64_t lineFeeds = cursor.lineFeeds;
     std::int64_t lineStart = cursor.lineStart;
 
-    while (i + 65 <= n) {
+    while (i + 64 <= n) {
         const __m512i v = _mm512_loadu_si512(in + i);
         const __m512i singleBytes = _mm512_mask_blend_epi8(
             _mm512_movepi8_mask(v), _mm512_permutex2var_epi8(table0, v, table1),
@@ -135,12 +138,7 @@ VELK_WIDE_TARGET void convertWindows(const Converter& conv, const std::uint8_t* 
 
         __m512i bytes = singleBytes;
         std::uint64_t unmapped = singles & _mm512_testn_epi8_mask(singleBytes, singleBytes);
-        if (leads != 0) {
-            __m512i firstOfKanji, secondOfKanji;
-            kanjiCodes(in + i, leads, firstOfKanji, secondOfKanji, unmapped);
-            bytes = _mm512_mask_blend_epi8(leads, bytes, firstOfKanji);
-            bytes = _mm512_mask_blend_epi8(seconds, bytes, secondOfKanji);
-        }
+        if (leads != 0) bytes = kanjiCodes(v, leads, bytes, unmapped);
         if (unmapped != 0) break;  // the byte loop reports it
 
         // CR and LF are dropped; every other byte of the window gives one.

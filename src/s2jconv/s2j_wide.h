@@ -23,8 +23,8 @@ struct WideCursor {
     std::int64_t lineStart;  // input offset where the current line begins
 };
 
-// Converts windows of in[cursor.in, n) while at least 65 bytes remain (a
-// window may need the byte after it), exactly as convertBlock would. Stops
+// Converts windows of in[cursor.in, n) while at least 64 bytes remain,
+// exactly as convertBlock would. Stops
 // before a window that holds a conversion error or that needs the byte loop
 // for another reason, so that errors are found and reported by the byte
 // loop alone. out must have room for twice the input converted.
