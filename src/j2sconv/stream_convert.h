@@ -27,6 +27,12 @@ struct StreamTables {
     bool wide = false;
     // Whole windows of 64 bytes, mixed or not, where the processor can.
     bool windows = false;
+    // The windows compute the codes of kanji in rows and cells 0xA1-0xFE by
+    // the JIS to Shift JIS arithmetic, except these pairs (lead byte, then
+    // second byte, as a little-endian word), whose entries say otherwise.
+    // -1: too many such pairs, and every kanji is looked up.
+    std::array<std::uint16_t, 8> irregularPairs{};
+    int irregularCount = -1;
 };
 
 StreamTables makeStreamTables(int optConv);
