@@ -118,7 +118,7 @@ StreamTables makeStreamTables(int optConv) {
         std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
     t.kanji.push_back(KanjiEntry{0, 0});  // the windows read four bytes at each entry
     t.windows = windowsAvailable();
-    findIrregularPairs(t);
+    t.jis = findJisShortcut(t.kanji.data());
 #ifdef VELK_HAVE_VBMI_PATH
     t.wide = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
 #endif

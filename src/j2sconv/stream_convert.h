@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "j2sconv/j2s_run.h"
+#include "j2sconv/jis_shortcut.h"
 #include "tblknj/kanji_tables.h"
 
 namespace velk::j2s {
@@ -27,12 +28,8 @@ struct StreamTables {
     bool wide = false;
     // Whole windows of 64 bytes, mixed or not, where the processor can.
     bool windows = false;
-    // The windows compute the codes of kanji in rows and cells 0xA1-0xFE by
-    // the JIS to Shift JIS arithmetic, except these pairs (lead byte, then
-    // second byte, as a little-endian word), whose entries say otherwise.
-    // -1: too many such pairs, and every kanji is looked up.
-    std::array<std::uint16_t, 8> irregularPairs{};
-    int irregularCount = -1;
+    // JIS X 0208 kanji by arithmetic in the windows.
+    JisShortcut jis;
 };
 
 StreamTables makeStreamTables(int optConv);

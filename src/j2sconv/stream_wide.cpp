@@ -9,25 +9,6 @@
 
 namespace velk::j2s {
 
-void findIrregularPairs(StreamTables& tables) {
-    tables.irregularCount = 0;
-    for (int lead = 0xA1; lead <= 0xFE; ++lead) {
-        for (int second = 0xA1; second <= 0xFE; ++second) {
-            const int row = lead - 0xA0, cell = second - 0xA0;
-            const int sjisLead = (row + 1) / 2 + (row <= 62 ? 0x80 : 0xC0);
-            const int sjisSecond = row % 2 != 0 ? cell + 0x3F + (cell >= 64 ? 1 : 0) : cell + 0x9E;
-            const KanjiEntry& e = tables.kanji[static_cast<std::size_t>(lead * 256 + second)];
-            if (e[0] == sjisLead && e[1] == sjisSecond) continue;
-            if (tables.irregularCount == static_cast<int>(tables.irregularPairs.size())) {
-                tables.irregularCount = -1;
-                return;
-            }
-            tables.irregularPairs[static_cast<std::size_t>(tables.irregularCount++)] =
-                static_cast<std::uint16_t>(lead | second << 8);
-        }
-    }
-}
-
 #ifdef VELK_J2S_WINDOWS
 
 namespace {
@@ -74,30 +55,6 @@ constexpr PackIndexes kPack = [] {
     return x;
 }();
 
-// Shift JIS codes of JIS X 0208 pairs, both bytes 0xA1-0xFE, by
-// arithmetic: row r and cell c (1-94) give the lead byte (r + 1) / 2 +
-// 0x80 (0xC0 from row 63 on), and the second byte c + 0x3F (one more from
-// cell 64 on) in odd rows, c + 0x9E in even rows. Each 16-bit lane holds a
-// pair, lead byte first in memory.
-VELK_WINDOW_TARGET __m512i jisArithmetic(__m512i pairs) {
-    constexpr __mmask32 all = ~__mmask32{0};
-    const __m512i row = _mm512_sub_epi16(_mm512_and_si512(pairs, _mm512_set1_epi16(0xFF)),
-                                         _mm512_set1_epi16(0xA0));
-    const __m512i cell = _mm512_sub_epi16(_mm512_maskz_srli_epi16(all, pairs, 8),
-                                          _mm512_set1_epi16(0xA0));
-    const __m512i lead = _mm512_add_epi16(
-        _mm512_maskz_srli_epi16(all, _mm512_add_epi16(row, _mm512_set1_epi16(1)), 1),
-        _mm512_mask_blend_epi16(_mm512_cmpgt_epi16_mask(row, _mm512_set1_epi16(62)),
-                                _mm512_set1_epi16(0x80), _mm512_set1_epi16(0xC0)));
-    __m512i oddRow = _mm512_add_epi16(cell, _mm512_set1_epi16(0x3F));
-    oddRow = _mm512_mask_add_epi16(oddRow, _mm512_cmpgt_epi16_mask(cell, _mm512_set1_epi16(63)),
-                                   oddRow, _mm512_set1_epi16(1));
-    const __m512i second = _mm512_mask_blend_epi16(
-        _mm512_test_epi16_mask(row, _mm512_set1_epi16(1)),
-        _mm512_add_epi16(cell, _mm512_set1_epi16(0x9E)), oddRow);
-    return _mm512_or_si512(lead, _mm512_maskz_slli_epi16(all, second, 8));
-}
-
 // The kanji of a window, lead bytes at `leads` and second bytes one
 // position on, each pair replaced by its Shift JIS code in `bytes`. Sets
 // `unmapped` when a code has no mapping. The pairs are packed together so
@@ -108,20 +65,10 @@ VELK_WINDOW_TARGET __m512i kanjiCodes(__m512i v, std::uint64_t leads, const Stre
     const std::uint64_t pairs = leads | (leads << 1);
     const auto count = static_cast<unsigned>(_mm_popcnt_u64(leads));
     const __m512i packed = _mm512_maskz_compress_epi8(pairs, v);
-    if (tables.irregularCount >= 0) {
-        // Most kanji are JIS X 0208 pairs that the arithmetic converts:
-        // then no table look-up at all.
-        const auto active = static_cast<__mmask32>(_bzhi_u32(~0u, count));
-        const std::uint64_t outside = _mm512_cmpge_epu8_mask(
-            _mm512_sub_epi8(packed, _mm512_set1_epi8(static_cast<char>(0xA1))),
-            _mm512_set1_epi8(94));
-        auto other = static_cast<__mmask32>(_pext_u64(outside | (outside >> 1), kEvenBits));
-        for (int k = 0; k < tables.irregularCount; ++k)
-            other |= _mm512_cmpeq_epi16_mask(
-                packed, _mm512_set1_epi16(static_cast<short>(tables.irregularPairs[k])));
-        if ((other & active) == 0)
-            return _mm512_mask_expand_epi8(bytes, pairs, jisArithmetic(packed));
-    }
+    // Most kanji are JIS X 0208 pairs that the arithmetic converts: then
+    // no table look-up at all.
+    if (tables.jis.count >= 0 && pairsOffShortcut(packed, count, tables.jis) == 0)
+        return _mm512_mask_expand_epi8(bytes, pairs, jisArithmetic(packed));
     const KanjiEntry* table = tables.kanji.data();
     // Four bytes from each two-byte entry: the table has one spare entry.
     const __m512i first = _mm512_mask_i32gather_epi32(

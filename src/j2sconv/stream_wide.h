@@ -14,9 +14,6 @@ struct StreamTables;
 // Whether convertWindows does anything on this processor.
 bool windowsAvailable();
 
-// Fills tables.irregularPairs and irregularCount from tables.kanji.
-void findIrregularPairs(StreamTables& tables);
-
 // Where the conversion of one block stands; convertWindows moves it on.
 struct WindowCursor {
     std::size_t in;   // next input byte; always the start of a character
