@@ -78,6 +78,12 @@ bool writeFull(int fd, const void* buf, std::size_t size) {
     return true;
 }
 
+bool isSameFile(int fd, const char* path) {
+    struct stat opened {}, named {};
+    return fstat(fd, &opened) == 0 && stat(path, &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
 std::int64_t fileSize(int fd) {
     struct stat st;
     if (fstat(fd, &st) != 0) return -1;

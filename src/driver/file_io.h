@@ -40,6 +40,10 @@ std::int64_t readFull(int fd, void* buf, std::size_t size);
 // Writes all bytes; false on error (errno set).
 bool writeFull(int fd, const void* buf, std::size_t size);
 
+// True when path names the very file open on fd (hard links and symbolic
+// links included): truncating it as an output would destroy the input.
+bool isSameFile(int fd, const char* path);
+
 // Size of an open file, or -1 (errno set).
 std::int64_t fileSize(int fd);
 

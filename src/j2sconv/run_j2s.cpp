@@ -39,7 +39,17 @@ struct LogCloser {
     }
 };
 
-std::int32_t openFiles(Run& run, const char* jefPath, const char* sjisPath) {
+// The output is truncated before the pattern file is read, so it must name
+// neither the input nor the pattern file.
+bool outputWouldDestroy(const Run& run, const char* sjisPath, const char* patnPath) {
+    if (isSameFile(run.jefFile.get(), sjisPath)) return true;
+    if (std::strncmp(patnPath, kNoPatternMark, kNoPatternMarkLength) == 0) return false;
+    FileHandle pattern = openInput(patnPath);
+    return pattern.isOpen() && isSameFile(pattern.get(), sjisPath);
+}
+
+std::int32_t openFiles(Run& run, const char* jefPath, const char* sjisPath,
+                       const char* patnPath) {
     run.jefFile = openInput(jefPath);
     if (!run.jefFile.isOpen()) {
         const int err = errno;
@@ -57,6 +67,11 @@ std::int32_t openFiles(Run& run, const char* jefPath, const char* sjisPath) {
     if (run.jefSize == 0) {
         say(run.optLog, "[%s]のファイルサイズが 0 です\n", jefPath);
         return -16;
+    }
+    if (outputWouldDestroy(run, sjisPath, patnPath)) {
+        say(run.optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath,
+            "入力ファイルと同じファイルです");
+        return -10;
     }
     run.sjisFile = createOutput(sjisPath);
     if (!run.sjisFile.isOpen()) {
@@ -123,7 +138,7 @@ std::int32_t runConversion(int optLog, int optConv, int recSize, int optSkip, in
     run.optLog = optLog;
     LogCloser logCloser{run};
 
-    std::int32_t rc = openFiles(run, jefPath, sjisPath);
+    std::int32_t rc = openFiles(run, jefPath, sjisPath, patnPath);
     if (rc != 0) return rc;
     openLog(run, logPath, logPathCapacity);
 

@@ -73,13 +73,6 @@ private:
     std::int64_t reported_ = 0;
 };
 
-// Truncating the output would destroy the input when both name one file.
-bool isSameFile(int fd, const char* path) {
-    struct stat opened {}, named {};
-    return fstat(fd, &opened) == 0 && stat(path, &named) == 0 && opened.st_dev == named.st_dev &&
-           opened.st_ino == named.st_ino;
-}
-
 std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjisPath,
                          const char* jefPath) {
     FileHandle in = openInput(sjisPath);

@@ -1,158 +1,167 @@
-// Dispatch, log keep-or-delete and exit statuses, against stand-in workers.
+// The command line, then dispatch, log keep-or-delete and exit statuses
+// against stand-in workers.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver/command_line.h"
 #include "driver/driver.h"
 #include "driver/log_path.h"
 #include "support/run_velk.h"
 
 namespace {
 
-struct Calls {
-    std::string worker;
-    std::vector<int> numbers;
-    std::vector<std::string> paths;
-    int keyWaits = 0;
-};
-Calls calls;
-std::int32_t nextResult = 0;
-bool createLog = false;
+using velk::CommandLine;
 
-std::int32_t fakeS2j(int a, int b, int c, const char* p1, const char* p2) {
-    calls.worker = "s2j";
-    calls.numbers = {a, b, c};
-    calls.paths = {p1, p2};
-    return nextResult;
-}
-
-std::int32_t fakeJ2s(int a, int b, int c, int d, int e, const char* p1, const char* p2,
-                     const char* p3, char* log, std::size_t) {
-    calls.worker = "j2s";
-    calls.numbers = {a, b, c, d, e};
-    calls.paths = {p1, p2, p3, log};
-    if (createLog) velk::test::writeFile(log, "");
-    return nextResult;
-}
-
-std::int32_t fakeMkp(int a, int b, int c, const char* p1, const char* p2) {
-    calls.worker = "mkp";
-    calls.numbers = {a, b, c};
-    calls.paths = {p1, p2};
-    return nextResult;
-}
-
-void countKey() { ++calls.keyWaits; }
-
-int run(std::vector<std::string> args, std::string* err = nullptr) {
+// Calls f(argc, argv) with "velk" and args.
+template <typename F>
+auto withArgv(std::vector<std::string> args, F f) {
     args.insert(args.begin(), "velk");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
-    calls = Calls{};
+    return f(static_cast<int>(argv.size()), argv.data());
+}
+
+CommandLine parse(const std::vector<std::string>& args) { return withArgv(args, velk::parseCommandLine); }
+
+// Rejections; what is accepted shows in what the workers are called with.
+TEST(CommandLine, AcceptsAndRejectsInOrder) {
+    const std::string p259(259, 'p'), p260(260, 'p');
+    const struct {
+        std::vector<std::string> args;
+        bool rejected;
+        const char* usage;  // screen shown when rejected
+        bool optLogRead;
+        int optLog;
+    } cases[] = {
+        {{"s2j", "1", "1", "0", "a"}, true, "s2j", false, 0},
+        {{"s2j", "1", "5", "0", "a", "b"}, true, "s2j", true, 1},
+        {{"s2j", "1x", "1", "0", "a", "b"}, false, nullptr, true, 1},
+        {{"s2j", "x1", "1", "0", "a", "b"}, true, "s2j", false, 0},
+        {{"s2j", "7", "1", "0", "a", "b"}, true, "s2j", true, 7},
+        {{"j2s", "1", "4", "0", "a", "b"}, true, "j2s", true, 1},
+        {{"j2s", "0", "3", "-1", "a", "b"}, true, "j2s", true, 0},
+        {{"j2s", "0", "3", "99999999999", "a", "b"}, true, "j2s", true, 0},
+        {{"j2s", "1", "3", "0", p259, "b"}, false, nullptr, true, 1},
+        {{"j2s", "1", "3", "0", p260, "b"}, true, "j2s", true, 1},
+        {{"j2s", "1", "3", "0", "a", "b", "p", "2"}, true, "j2s", true, 1},
+        {{"j2s", "1", "3", "0", "a", "b", "p", "1", "9"}, true, "j2s", true, 1},
+        {{"mkp", "2", "0", "0", "a", "b"}, true, "mkp", true, 2},
+        {{"mkp", "1", "3", "0", "a", "b"}, true, "mkp", true, 1},
+        {{"mkp", "0", "2", "1", "a", "b", "ignored"}, false, nullptr, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const CommandLine cl = parse(c.args);
+        EXPECT_EQ(cl.rejected, c.rejected);
+        if (c.rejected) {
+            EXPECT_STREQ(cl.usageWord, c.usage);
+        }
+        EXPECT_EQ(cl.optLogRead, c.optLogRead);
+        EXPECT_EQ(cl.optLog, c.optLog);
+    }
+}
+
+// What the stand-in workers were called with, as "s2j 1 9 1 in out ".
+std::string called, logPath;
+int keyWaits = 0;
+std::int32_t nextResult = 0;
+
+template <typename... T>
+std::string said(const T&... parts) {
+    std::ostringstream s;
+    ((s << parts << ' '), ...);
+    return s.str();
+}
+
+std::int32_t fakeS2j(int a, int b, int c, const char* p, const char* q) {
+    called = said("s2j", a, b, c, p, q);
+    return nextResult;
+}
+
+std::int32_t fakeJ2s(int a, int b, int c, int d, int e, const char* p, const char* q, const char* r,
+                     char* log, std::size_t) {
+    called = said("j2s", a, b, c, d, e, p, q, r);
+    logPath = log;
+    velk::test::writeFile(log, "");
+    return nextResult;
+}
+
+std::int32_t fakeMkp(int a, int b, int c, const char* p, const char* q) {
+    called = said("mkp", a, b, c, p, q);
+    return nextResult;
+}
+
+int run(const std::vector<std::string>& args, std::string* err = nullptr) {
+    called.clear();
+    keyWaits = 0;
     testing::internal::CaptureStderr();
-    int status = velk::runDriver(static_cast<int>(argv.size()), argv.data(),
-                                 {fakeS2j, fakeJ2s, fakeMkp, countKey});
-    std::string captured = testing::internal::GetCapturedStderr();
+    const int status = withArgv(args, [](int argc, const char** argv) {
+        return velk::runDriver(argc, argv, {fakeS2j, fakeJ2s, fakeMkp, [] { ++keyWaits; }});
+    });
+    const std::string captured = testing::internal::GetCapturedStderr();
     if (err) *err = captured;
     return status;
 }
 
 TEST(Driver, DispatchesWithArgumentsInOrder) {
+    const struct {
+        std::vector<std::string> args;
+        const char* called;
+    } cases[] = {
+        {{"s2j", "1", "9", "1", "in.txt", "out.jef"}, "s2j 1 9 1 in.txt out.jef "},
+        {{"j2s", "0", "2", "80", "in.jef", "out.txt", "p.ptn", "1", "8"}, "j2s 0 2 80 1 14 in.jef out.txt p.ptn "},
+        {{"j2s", "0", "3", "0", "in.jef", "out.txt"}, "j2s 0 3 0 0 0 in.jef out.txt _********_ "},
+        {{"mkp", "1", "2", "0", "a.cpy", "a.ptn"}, "mkp 1 2 0 a.cpy a.ptn "},
+    };
     nextResult = 12;
-    EXPECT_EQ(run({"s2j", "1", "9", "1", "in.txt", "out.jef"}), 0);
-    EXPECT_EQ(calls.worker, "s2j");
-    EXPECT_EQ(calls.numbers, (std::vector<int>{1, 9, 1}));
-    EXPECT_EQ(calls.paths, (std::vector<std::string>{"in.txt", "out.jef"}));
-
-    EXPECT_EQ(run({"j2s", "0", "2", "80", "in.jef", "out.txt", "p.ptn", "1", "8"}), 0);
-    EXPECT_EQ(calls.worker, "j2s");
-    EXPECT_EQ(calls.numbers, (std::vector<int>{0, 2, 80, 1, 14}));
-    EXPECT_EQ(calls.paths[2], "p.ptn");
+    for (const auto& c : cases) {
+        EXPECT_EQ(run(c.args), 0);
+        EXPECT_EQ(called, c.called);
+        EXPECT_EQ(keyWaits, 0);
+        std::remove(logPath.c_str());
+    }
     // The log lies beside the running executable, here the test program.
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    EXPECT_EQ(calls.paths[3].substr(0, calls.paths[3].rfind('/')), self.substr(0, self.rfind('/')));
-
-    EXPECT_EQ(run({"mkp", "1", "2", "0", "a.cpy", "a.ptn"}), 0);
-    EXPECT_EQ(calls.worker, "mkp");
-    EXPECT_EQ(calls.numbers, (std::vector<int>{1, 2, 0}));
-    EXPECT_EQ(calls.keyWaits, 0);
+    EXPECT_EQ(logPath.substr(0, logPath.rfind('/')), self.substr(0, self.rfind('/')));
 }
 
-TEST(Driver, ResultToExitStatusAndReport) {
-    struct Case {
-        std::int32_t result;
-        int optLog;
-        int status;
-        const char* err;
-    } cases[] = {
-        {5, 1, 0, "\n終了コードは 5 です\n\n"},
-        {0, 0, 0, ""},
-        {-10, 1, 2, "\n終了コードは -10 です\n\n"},
-        {-30, 0, 2, ""},
-        {-1, 1, 1, "\n終了コードは -1 です\n\n"},
-    };
-    for (const Case& c : cases) {
-        nextResult = c.result;
-        std::string err;
-        EXPECT_EQ(run({"mkp", std::to_string(c.optLog), "0", "0", "a", "b"}, &err), c.status);
-        EXPECT_EQ(err, c.err) << c.result;
-    }
-}
-
+// The exit status, the closing line and the log notice for each kind of result.
 TEST(Driver, KeepsTheJ2sLogOnlyAfterConversionErrors) {
-    createLog = true;
     for (std::int32_t result : {-1, 0, 3, -11}) {
         for (int optLog : {0, 1}) {
             nextResult = result;
             std::string err;
-            int status = run({"j2s", std::to_string(optLog), "3", "0", "in", "out"}, &err);
-            const std::string log = calls.paths[3];
-            ASSERT_FALSE(log.empty());
-            EXPECT_EQ(calls.paths[2], "_********_");
+            const int status = run({"j2s", std::to_string(optLog), "3", "0", "in", "out"}, &err);
+            const std::string log = logPath;
             EXPECT_EQ(velk::test::fileExists(log), result == -1) << result;
-            EXPECT_EQ(status, velk::exitStatusFor(result));
-            std::string notice = "\n\n" + log + "に変換エラーのログを出力しました。\n\n";
-            if (result == -1 && optLog == 0) {
-                EXPECT_EQ(err, "");
-            } else if (result == -1) {
-                EXPECT_EQ(err.rfind(notice, 0), 0u) << err;
-            } else {
-                EXPECT_EQ(err.find(notice), std::string::npos);
-            }
+            EXPECT_EQ(status, result == -1 ? 1 : result < 0 ? 2 : 0);
+            std::string expected;
+            if (optLog == 1 && result == -1) expected = "\n\n" + log + "に変換エラーのログを出力しました。\n\n";
+            if (optLog == 1) expected += velk::test::exitLine(result);
+            EXPECT_EQ(err, expected);
             std::remove(log.c_str());
         }
     }
-    createLog = false;
 }
 
 TEST(Driver, RejectedLineWaitsForAKeyPerScreen) {
     EXPECT_EQ(run({}), 2);
-    EXPECT_EQ(calls.keyWaits, 3);
-    EXPECT_EQ(calls.worker, "");
+    EXPECT_EQ(keyWaits, 3);
+    EXPECT_EQ(called, "");
     EXPECT_EQ(run({"v"}), 0);
-    EXPECT_EQ(calls.keyWaits, 1);
+    EXPECT_EQ(keyWaits, 1);
 }
 
 TEST(LogPath, NameIsZeroPaddedLocalTime) {
     std::tm t{};
-    t.tm_year = 127;
-    t.tm_mon = 0;
-    t.tm_mday = 1;
-    EXPECT_EQ(velk::logFileName(t), "VELK_LOG_20270101_000000.txt");
-    t.tm_year = 126;
-    t.tm_mon = 2;
-    t.tm_mday = 6;
-    t.tm_hour = 9;
-    t.tm_min = 30;
-    t.tm_sec = 5;
-    EXPECT_EQ(velk::logFileName(t), "VELK_LOG_20260306_093005.txt");
-    std::string path = velk::makeLogPath();
-    EXPECT_NE(path.find("/VELK_LOG_"), std::string::npos);
-    EXPECT_EQ(path.substr(path.size() - 4), ".txt");
+    strptime("2026-03-06 09:03:05", "%Y-%m-%d %H:%M:%S", &t);
+    EXPECT_EQ(velk::logFileName(t), "VELK_LOG_20260306_090305.txt");
 }
 
 }  // namespace

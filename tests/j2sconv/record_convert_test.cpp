@@ -1,5 +1,6 @@
-// Whole files under hand-made patterns: pattern choice, record boundaries,
-// buffer growth, the error log and hard failures.
+// Whole files under patterns, through the binary: pattern choice, record
+// boundaries, shift codes, buffer growth, the error log, hard failures, and
+// the CSV a user expects.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,70 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "j2sconv/record_choice.h"
-#include "j2sconv/record_convert.h"
 #include "support/run_velk.h"
 #include "tblank/single_byte_tables.h"
 
 namespace {
 
 using namespace velk;
-using namespace velk::j2s;
 
 std::string ebcdic(const std::string& ascii) {
     std::string out;
     for (unsigned char c : ascii) out += static_cast<char>(a2eAscii[c]);
     return out;
-}
-
-RecordPattern pattern(const std::string& text, int sourceLength, int keywordPos = 0,
-                      const std::string& keyword = "") {
-    RecordPattern p;
-    p.text = text;
-    p.length = static_cast<std::int32_t>(text.size());
-    p.sourceLength = sourceLength;
-    p.keywordPos = keywordPos;
-    p.hasKeyword = !keyword.empty();
-    p.keyword = ebcdic(keyword);
-    p.keywordLen = static_cast<std::int32_t>(keyword.size());
-    return p;
-}
-
-struct Converted {
-    std::int32_t rc;
-    std::string out;
-    std::string log;
-};
-
-Converted convert(const std::vector<RecordPattern>& patterns, const std::string& input,
-                  int optSkip = 0, int trimFlags = 0, const std::string& outPath = "") {
-    std::string dir = test::makeTempDir();
-    test::writeFile(dir + "/in", input);
-    std::string out = outPath.empty() ? dir + "/out" : outPath;
-    Run run;
-    run.optLog = 1;
-    run.jefFile = openInput((dir + "/in").c_str());
-    run.sjisFile = createOutput(out.c_str());
-    run.log = std::tmpfile();
-    run.jefSize = static_cast<std::int64_t>(input.size());
-    run.addLineEnd = true;
-    run.patterns.patterns = patterns;
-    run.patterns.multiPattern = patterns.size() > 1;
-    std::int32_t maxSource = 0, maxLength = 0;
-    for (const RecordPattern& p : patterns) {
-        maxSource = std::max(maxSource, p.sourceLength);
-        maxLength = std::max(maxLength, p.length);
-    }
-    run.inBuf.resize(std::max(2 * maxSource, 1));
-    run.outBuf.resize(2 * static_cast<std::size_t>(maxLength) + 2);
-    Converted c;
-    c.rc = convertRecords(run, 3, optSkip, trimFlags, maxSource);
-    run.sjisFile.close();
-    std::rewind(run.log);
-    for (int ch; (ch = std::fgetc(run.log)) != EOF;) c.log += static_cast<char>(ch);
-    std::fclose(run.log);
-    if (outPath.empty()) c.out = test::readFile(out);
-    return c;
 }
 
 // Large outputs: report where they part, not the whole text.
@@ -81,126 +29,92 @@ void expectSameBytes(const std::string& actual, const std::string& expected) {
         << (diff.first - actual.begin());
 }
 
-TEST(RecordConvert, PatternChoiceByKeyword) {
-    const std::vector<RecordPattern> two = {pattern("XX", 2, 1, "A"), pattern("XXXX", 4, 1, "B")};
-    struct Case {
-        std::string in, out;
+TEST(RecordConvert, FilesUnderPatterns) {
+    // Keyword K at 2 in the first two, a packed letter at 1 in the second; Z at 1 in the last.
+    const std::string three = "2:K:XXX\n2:K:CXX\n1:Z:XXX,\n";
+    const std::string log28and29 =
+        "EBCDIC->JIS 変換エラー(EBCDIC=0x28/2バイト目)\nEBCDIC->JIS 変換エラー(EBCDIC=0x29/4バイト目)\n";
+    const struct {
+        const char* name;
+        std::string pattern, in, optSkip, output;
+        int status;
+        std::string out, log;
+    } cases[] = {
+        {"surplus read with a short record is given back", "1:A:XX\n1:B:XXXX\n", ebcdic("AXBXXX"), "0",
+         "AX\r\nBXXX\r\n", 0, "", ""},
+        {"no keyword matches: the last pattern", "1:A:XX\n1:B:XXXX\n", ebcdic("CXXXAX"), "0",
+         "CXXX\r\nAX\r\n", 0, "", ""},
+        {"a skipped shift code moves the keyword", three, "\x28" + ebcdic("AKB"), "0", "AKB\r\n", 0, "", ""},
+        {"a shift code kept as data does not", three, "\x28" + ebcdic("AKB"), "1", " AK,\r\nBXX,\r\n", 1, "",
+         "EBCDIC->JIS 変換エラー(EBCDIC=0x28/1バイト目)\n"},
+        {"nor one under a packed letter", three, "\x28" + ebcdic("KB"), "0", "?2KB\r\n", 0, "", ""},
+        {"a keyword beyond a short record does not match", three, ebcdic("A"), "0", "AXX,\r\n", 0, "", ""},
+        {"shift codes skipped", "XXXXX\n", "\xC1\x28\xC2\x29\xC3\xC4\xC5", "0", "ABCDE\r\n", 0, "", ""},
+        {"shift codes kept as data", "XXXXX\n", "\xC1\x28\xC2\x29\xC3\xC4\xC5", "1", "A B C\r\nDEXXX\r\n", 1,
+         "", log28and29},
+        // Logged positions count from the start of the file, skipped shift codes included.
+        {"positions in the file", "XNN\n", std::string("\xC1\xB0\xA1\x28\x00\xA1\xA0", 7), "0",
+         "A\x88\x9F\r\n \x81\x40\r\n", 1, "",
+         "EBCDIC->JIS 変換エラー(EBCDIC=0x00/5バイト目)\nJEF->シフトJIS 変換エラー(JEF=0xa1a0/6バイト目)\n"},
+        {"shift codes beyond the buffer", "XX\n", "\xC1" + std::string(600000, '\x28') + "\xC2\xC3", "0",
+         "AB\r\nCX\r\n", 0, "", ""},
+        {"no pattern takes a byte", ",.\"\n", ebcdic("ABC"), "0", "", 0, "", ""},
+        // Records before the failing one stay in the output.
+        {"packed run too long", "1:A:XX\n1:B:X" + std::string(32, 'C') + "\n", ebcdic("AXBX"), "0", "AX\r\n", 2,
+         "レコードパターンの COMP-3 数字の指定に誤りがあります\n", ""},
+        {"pattern without data", "1:A:XX\n1:B:,\n", ebcdic("AXB"), "0", "AX\r\n", 2,
+         "データの桁がないレコードパターンでは変換できません\n", ""},
     };
-    const Case cases[] = {
-        {"AXBXXX", "AX\r\nBXXX\r\n"},        // the surplus read with AX is given back
-        {"BXXXAX", "BXXX\r\nAX\r\n"},
-        {"CXXXAX", "CXXX\r\nAX\r\n"},        // no keyword matches: the last pattern
-    };
-    for (const Case& c : cases) {
-        Converted r = convert(two, ebcdic(c.in));
-        EXPECT_EQ(r.rc, 2) << c.in;
-        EXPECT_EQ(r.out, c.out) << c.in;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto r = test::runOnFile({"j2s", "1", "3", "1"}, c.in, c.pattern, {c.optSkip});
+        EXPECT_EQ(r.status, c.status);
+        expectSameBytes(r.output, c.output);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.log, c.log);
     }
 }
 
-TEST(RecordConvert, KeywordSearch) {
-    PatternSet set;
-    set.multiPattern = true;
-    set.patterns = {pattern("XXX", 3, 2, "K"), pattern("CXX", 3, 2, "K"), pattern("XXX", 3, 1, "Z")};
-    struct Case {
-        std::string head;
-        bool skipShift;
-        std::size_t chosen;
-    };
-    auto shifted = [](const std::string& text) {
-        std::string s = "\x28";
-        return s += ebcdic(text);
-    };
-    const Case cases[] = {
-        {ebcdic("AK"), true, 0},
-        {shifted("AK"), true, 0},    // a shift code moves the keyword right
-        {shifted("AK"), false, 2},   // unless shift codes are data
-        {shifted("K"), true, 1},     // not under a packed letter
-        {ebcdic("A"), true, 2},              // a short head does not match
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(choosePattern(set, {reinterpret_cast<const std::uint8_t*>(c.head.data()),
-                                      c.head.size()},
-                                c.skipShift),
-                  c.chosen);
-    }
-}
-
-TEST(RecordConvert, ShiftCodesSkippedOrKeptAndLogged) {
-    const std::string in = "\xC1\x28\xC2\x29\xC3\xC4\xC5";
-    Converted skip = convert({pattern("XXXXX", 5)}, in, 0);
-    EXPECT_EQ(skip.rc, 1);
-    EXPECT_EQ(skip.out, "ABCDE\r\n");
-    EXPECT_EQ(skip.log, "");
-
-    Converted keep = convert({pattern("XXXXX", 5)}, in, 1);
-    EXPECT_EQ(keep.rc, -1);
-    EXPECT_EQ(keep.out, "A B C\r\nDEXXX\r\n");
-    EXPECT_EQ(keep.log,
-              "EBCDIC->JIS 変換エラー(EBCDIC=0x28/2バイト目)\n"
-              "EBCDIC->JIS 変換エラー(EBCDIC=0x29/4バイト目)\n");
-
-    // Positions count from the start of the file, skipped shift codes included.
-    Converted later = convert({pattern("XNN", 3)}, std::string("\xC1\xB0\xA1\x28\x00\xA1\xA0", 7));
-    EXPECT_EQ(later.rc, -1);
-    EXPECT_EQ(later.log,
-              "EBCDIC->JIS 変換エラー(EBCDIC=0x00/5バイト目)\n"
-              "JEF->シフトJIS 変換エラー(JEF=0xa1a0/6バイト目)\n");
-}
-
-TEST(RecordConvert, ManyShiftCodesGrowTheInput) {
-    std::string in = "\xC1" + std::string(600000, '\x28') + "\xC2\xC3";
-    Converted r = convert({pattern("XX", 2)}, in);
-    EXPECT_EQ(r.rc, 2);
-    expectSameBytes(r.out, "AB\r\nCX\r\n");
-}
-
+// A full-width blank and a kanji, text, a zoned and a packed amount, over
+// several read chunks, ending in a record cut inside its kanji.
 TEST(RecordConvert, ManyRecordsAcrossReadChunks) {
-    // A full-width blank and a kanji, text, a zoned and a packed amount; the
-    // file spans several read chunks and ends in a cut record.
-    const RecordPattern p = pattern("\"NNNN\",XX,SSSS,CCC.CC", 13);
     std::string in, expected;
-    const int records = 40000;
-    for (int i = 0; i < records; ++i) {
-        char zoned[5], packed[7];
+    for (int i = 0; i < 40000; ++i) {
+        char zoned[5], packed[6];
         std::snprintf(zoned, sizeof zoned, "%04d", i % 10000);
-        std::snprintf(packed, sizeof packed, "%05d", i % 100000);
-        in += "\xA1\xA1\xB0\xA1";
-        in += "\x81";
-        in += ebcdic(i % 2 ? " " : "Z");
-        for (int k = 0; k < 4; ++k) {
-            in += static_cast<char>((k == 3 && i % 3 == 0 ? 0xD0 : 0xF0) + zoned[k] - '0');
-        }
-        in += static_cast<char>((packed[0] - '0') << 4 | (packed[1] - '0'));
-        in += static_cast<char>((packed[2] - '0') << 4 | (packed[3] - '0'));
-        in += static_cast<char>((packed[4] - '0') << 4 | 0xC);
-        expected += std::string("\"\x88\x9F\",a") + (i % 2 ? "" : "Z") + "," + (i % 3 == 0 ? "-" : "+") +
-                    zoned + ",+" + std::string(packed, 3) + "." + std::string(packed + 3, 2) + "\r\n";
+        std::snprintf(packed, sizeof packed, "%05d", i);
+        in += "\xA1\xA1\xB0\xA1\x81" + ebcdic(i % 2 ? " " : "Z");
+        for (int k = 0; k < 4; ++k) in += static_cast<char>((k == 3 && i % 3 == 0 ? 0xD0 : 0xF0) + zoned[k] - '0');
+        for (int k = 0; k < 6; k += 2)
+            in += static_cast<char>((packed[k] - '0') << 4 | (k < 4 ? packed[k + 1] - '0' : 0xC));
+        expected += std::string("\"\x88\x9F\",a") + (i % 2 ? "" : "Z") + "," + (i % 3 == 0 ? "-" : "+") + zoned +
+                    ",+" + std::string(packed, 3) + "." + std::string(packed + 3, 2) + "\r\n";
     }
-    in += "\xA1\xA1\xB0";  // a last record cut inside the kanji
-    expected += "\"\",XX,SSSS,CCC.CC\r\n";  // both kanji become full-width blanks
-    Converted r = convert({p}, in, 0, 1);
-    EXPECT_EQ(r.rc, -1);  // the lone lead byte at the end
-    expectSameBytes(r.out, expected);
+    in += "\xA1\xA1\xB0";
+    expected += "\"\",XX,SSSS,CCC.CC\r\n";  // both kanji become full-width blanks, then trimmed
+    const auto r = test::runOnFile({"j2s", "1", "3", "1"}, in, "\"NNNN\",XX,SSSS,CCC.CC\n", {"0", "1"});
+    EXPECT_EQ(r.status, 1);  // the lone lead byte at the end
+    expectSameBytes(r.output, expected);
     EXPECT_EQ(r.log, "JEF->シフトJIS 変換エラー(JEF=0xb0/" + std::to_string(in.size()) + "バイト目)\n");
 }
 
-TEST(RecordConvert, NothingToReadAndHardFailures) {
-    Converted none = convert({pattern(",.\"", 0)}, ebcdic("ABC"));
-    EXPECT_EQ(none.rc, 0);
-    EXPECT_EQ(none.out, "");
-
-    // Records before the failing one stay in the output.
-    Converted bad = convert({pattern("XX", 2, 1, "A"), pattern("X" + std::string(32, 'C'), 17, 1, "B")},
-                            ebcdic("AXBX"));
-    EXPECT_EQ(bad.rc, -2);
-    EXPECT_EQ(bad.out, "AX\r\n");
-
-    Converted empty = convert({pattern("XX", 2, 1, "A"), pattern(",", 0, 1, "B")}, ebcdic("AXB"));
-    EXPECT_EQ(empty.rc, -2);
-    EXPECT_EQ(empty.out, "AX\r\n");
-
-    EXPECT_EQ(convert({pattern("XX", 2)}, ebcdic("ABCD"), 0, 0, "/dev/full").rc, -25);
+// A hand-written pattern over records of kana text, kanji, a signed zoned
+// and a packed amount, converted to the CSV a user expects.
+TEST(RecordConvert, KanaKanjiZonedAndPackedToCsv) {
+    // Text and kanji of both records, made mainframe-side by s2j (kana tables, no shift codes).
+    const auto text = test::runOnFile({"s2j", "0", "1", "0"}, "ﾔﾏﾀﾞ ﾀﾛｳ  山田太郎\r\nｽｽﾞｷ      鈴木　　\r\n");
+    ASSERT_EQ(text.output.size(), 36u);
+    const std::string data = text.output.substr(0, 18) + "\xF1\xF2\xF3\xF4\xF5\xF6\xC7" + "\x12\x34\x56\x7D" +
+                             text.output.substr(18, 18) + "\xF0\xF0\xF1\xF0\xF0\xF5\xD0" +
+                             std::string("\x00\x00\x04\x2C", 4);
+    const auto r = test::runOnFile({"j2s", "1", "1", "1"}, data,
+                                   "# name, name in kanji, balance, change\n"
+                                   "\"xxxxxxxxxx\",\"NNNNNNNN\",SSSSS.SS,CCCCCCC\n",
+                                   {"0", "1"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.output,
+              "\"ﾔﾏﾀﾞ ﾀﾛｳ\",\"山田太郎\",+12345.67,-1234567\r\n"
+              "\"ｽｽﾞｷ\",\"鈴木\",-00100.50,+0000042\r\n");
 }
 
 }  // namespace

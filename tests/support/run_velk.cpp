@@ -1,49 +1,37 @@
 #include "support/run_velk.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <stdexcept>
 
 namespace velk::test {
 
-namespace {
-
-struct TempRoot {
-    std::string path;
-    TempRoot() {
-        char tmpl[] = "/tmp/velk-test-XXXXXX";
-        if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path = tmpl;
-    }
-    ~TempRoot() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
-
-TempRoot& tempRoot() {
-    static TempRoot root;
-    return root;
-}
-
-}  // namespace
-
-std::string velkBinary() { return VELK_BINARY; }
-
 std::string velkDir() { return std::filesystem::path(VELK_BINARY).parent_path().string(); }
 
 std::string makeTempDir() {
-    static std::atomic<int> counter{0};  // runVelk may be called from several threads
-    std::string dir = tempRoot().path + "/t" + std::to_string(++counter);
+    // One directory for the whole test program, removed at exit.
+    static const struct Root {
+        std::string path;
+        Root() {
+            char name[] = "/tmp/velk-test-XXXXXX";
+            if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+            path = name;
+        }
+        ~Root() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } root;
+    static std::atomic<int> counter{0};  // tests may run velk from several threads
+    std::string dir = root.path + "/t" + std::to_string(++counter);
     std::filesystem::create_directories(dir);
     return dir;
 }
@@ -61,25 +49,22 @@ void writeFile(const std::string& path, const std::string& bytes) {
 bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
 RunResult runVelk(const std::vector<std::string>& args) {
-    std::string dir = makeTempDir();
-    std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
-    pid_t pid = fork();
+    const std::string dir = makeTempDir();
+    const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
+    // Built before the fork: other threads may be running velk too.
+    std::vector<std::string> copy = args;
+    copy.insert(copy.begin(), VELK_BINARY);
+    std::vector<char*> argv;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         setsid();
-        int in = open("/dev/null", O_RDONLY);
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char*> argv;
-        std::string bin = velkBinary();
-        argv.push_back(bin.data());
-        std::vector<std::string> copy = args;
-        for (std::string& a : copy) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(bin.c_str(), argv.data());
+        dup2(open("/dev/null", O_RDONLY), 0);
+        dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        execv(argv[0], argv.data());
         _exit(127);
     }
     int wstatus = 0;
@@ -91,6 +76,42 @@ RunResult runVelk(const std::vector<std::string>& args) {
     r.err = readFile(errPath);
     std::filesystem::remove_all(dir);
     return r;
+}
+
+FileRun runOnFile(const std::vector<std::string>& options, const std::string& input,
+                  const std::string& pattern, const std::vector<std::string>& more) {
+    const std::string dir = makeTempDir();
+    writeFile(dir + "/in", input);
+    std::vector<std::string> args = options;
+    args.push_back(dir + "/in");
+    args.push_back(dir + "/out");
+    if (!pattern.empty()) {
+        writeFile(dir + "/p.ptn", pattern);
+        args.push_back(dir + "/p.ptn");
+    }
+    args.insert(args.end(), more.begin(), more.end());
+    FileRun r;
+    static_cast<RunResult&>(r) = runVelk(args);
+    r.output = readFile(dir + "/out");
+    // The notice is "\n\n" + path + the text below.
+    if (auto at = r.err.find("に変換エラーのログを出力しました。"); at != std::string::npos) {
+        const std::string log = r.err.substr(2, at - 2);
+        r.log = readFile(log);
+        std::remove(log.c_str());
+    }
+    return r;
+}
+
+std::string exitLine(long result) { return "\n終了コードは " + std::to_string(result) + " です\n\n"; }
+
+std::string sha256Hex(const std::string& bytes) {
+    const std::string path = makeTempDir() + "/data";
+    writeFile(path, bytes);
+    std::string hex(64, '\0');
+    std::FILE* p = popen(("sha256sum " + path).c_str(), "r");
+    if (p == nullptr || std::fread(hex.data(), 1, hex.size(), p) != hex.size()) hex.clear();
+    if (p != nullptr) pclose(p);
+    return hex;
 }
 
 }  // namespace velk::test

@@ -16,8 +16,23 @@ struct RunResult {
 // return at once) and standard input from /dev/null.
 RunResult runVelk(const std::vector<std::string>& args);
 
-// Path of the built binary and its directory (where error logs go).
-std::string velkBinary();
+// One command over an input file: velk `options` (command word and three
+// numbers) input output [pattern] [more...]. The pattern, when not empty, is
+// written to a file first. The error log a j2s run names is read and removed.
+struct FileRun : RunResult {
+    std::string output;  // the output file
+    std::string log;     // the j2s error log, if one was kept
+};
+FileRun runOnFile(const std::vector<std::string>& options, const std::string& input,
+                  const std::string& pattern = "", const std::vector<std::string>& more = {});
+
+// The driver's closing line for a result under optLog 1.
+std::string exitLine(long result);
+
+// Lowercase hex SHA-256 of bytes.
+std::string sha256Hex(const std::string& bytes);
+
+// Directory of the built binary, where j2s error logs go.
 std::string velkDir();
 
 // A fresh empty directory for one test, removed at exit.

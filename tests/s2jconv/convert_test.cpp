@@ -1,17 +1,88 @@
-// The block loop: block boundaries, carried first bytes, progress, I/O failures.
+// The in-memory conversion (tables, shift codes, substitutes, positions),
+// then the block loop around it (block boundaries, carried first bytes,
+// progress, I/O failures).
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "s2jconv/s2j_convert.h"
 #include "s2jconv/s2j_stream.h"
 
 namespace {
 
 using namespace velk::s2j;
+using namespace std::string_literals;
+
+struct Converted {
+    std::string out;
+    std::vector<std::string> errors;  // "J61@1:2": single byte 0x61 at line 1, column 2; K kanji
+    CarriedState state;
+};
+
+Converted convertAll(const std::string& in, int optConv, int optOther, CarriedState state = {}) {
+    const Converter conv = makeConverter(optConv, optOther);
+    std::vector<std::uint8_t> out(2 * in.size() + 1);
+    std::vector<ConversionError> errors;
+    const BlockResult r = convertBlock(
+        conv, {reinterpret_cast<const std::uint8_t*>(in.data()), in.size()}, true, state,
+        out.data(), errors);
+    EXPECT_EQ(r.consumed, in.size());
+    const std::size_t n = r.written + finishRun(conv, state, out.data() + r.written);
+    Converted c{std::string(out.begin(), out.begin() + static_cast<long>(n)), {}, state};
+    for (const auto& e : errors) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%c%x@%lld:%lld", e.kind == ErrorKind::SingleByte ? 'J' : 'K',
+                      unsigned{e.code}, static_cast<long long>(e.line), static_cast<long long>(e.column));
+        c.errors.push_back(text);
+    }
+    return c;
+}
+
+TEST(ConvertBlock, Cases) {
+    const struct {
+        const char* name;
+        std::string in;
+        int optConv, optOther;
+        std::string out;
+        std::vector<std::string> errors;
+        std::int64_t lineFeeds;
+    } cases[] = {
+        {"lower case upper-cased", "abc", 2, 0, "\xC1\xC2\xC3", {}, 0},
+        {"ascii table", "abc\\$", 4, 0, "\x81\x82\x83\xE0\x5B", {}, 0},
+        {"NUL has no mapping even under 9", "\0"s, 9, 0, "\x40", {"J0@1:1"}, 0},
+        {"katakana is an error under lower case", "\xB1", 3, 0, "\x40", {"Jb1@1:1"}, 0},
+        {"kanji run bracketed", "A\x88\x9F" "B", 1, 1, "\xC1\x28\xB0\xA1\x29\xC2", {}, 0},
+        {"line end keeps the run open", "\x88\x9F\r\n\x88\x9F", 1, 1, "\x28\xB0\xA1\xB0\xA1\x29", {}, 1},
+        {"first byte 0x80", "\x80\x41", 1, 0, "\x40\x40", {"K8041@1:1"}, 0},
+        {"user-defined area is a mapping", "\xF0\x40\xF0\x9F", 1, 0, "\xFF\xA1\x00\xA1"s, {}, 0},
+        {"LF as a second byte is no line end", "\x81\x0A\t", 1, 0, "\xA1\x6B\x40", {"J9@1:3"}, 0},
+        {"CR counts as a column", "A\r\x01", 4, 0, "\xC1\x40", {"J1@1:3"}, 0},
+        {"line and column after LF", "ab\nc\x01\r\n\x7F", 4, 0, "\x81\x82\x83\x40\x40",
+         {"J1@2:2", "J7f@3:1"}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Converted r = convertAll(c.in, c.optConv, c.optOther);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.errors, c.errors);
+        EXPECT_EQ(r.state.lineFeeds, c.lineFeeds);
+        EXPECT_EQ(r.state.errorCount, static_cast<std::int64_t>(c.errors.size()));
+    }
+}
+
+TEST(ConvertBlock, PositionsBeyond32Bits) {
+    CarriedState start;
+    start.offset = 6'000'000'000;
+    start.lineStart = 5'000'000'000;
+    start.lineFeeds = 3'000'000'000;
+    EXPECT_EQ(convertAll("\n\t", 1, 0, start).errors, std::vector<std::string>{"J9@3000000002:1"});
+    EXPECT_EQ(convertAll("\t", 1, 0, start).errors, std::vector<std::string>{"J9@3000000001:1000000001"});
+}
 
 // An input in memory and an output string; read or write number N can fail.
 struct FakeFiles {
