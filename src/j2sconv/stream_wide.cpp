@@ -29,7 +29,8 @@ std::uint64_t prefixXor(std::uint64_t x) {
 // from its start.
 std::uint64_t leadBytes(std::uint64_t kanjiBytes) {
     const std::uint64_t runStarts = kanjiBytes & ~(kanjiBytes << 1);
-    // Adding a run's start bit clears the run: what is left are odd runs.
+    // Adding the start bit of each run that starts at an even position
+    // clears that run: the cleared bits are those runs.
     const std::uint64_t evenRuns = kanjiBytes & ~(kanjiBytes + (runStarts & kEvenBits));
     const std::uint64_t oddRuns = kanjiBytes & ~evenRuns;
     return (evenRuns & kEvenBits) | (oddRuns & kOddBits);

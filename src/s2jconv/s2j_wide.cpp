@@ -55,7 +55,8 @@ constexpr PermuteIndexes kIndexes = [] {
 // their run are lead bytes; the others are second bytes.
 VELK_WIDE_TARGET std::uint64_t leadBytes(std::uint64_t firstBytes) {
     const std::uint64_t runStarts = firstBytes & ~(firstBytes << 1);
-    // Adding a run's start bit clears the run: what is left are odd runs.
+    // Adding the start bit of each run that starts at an even position
+    // clears that run: the cleared bits are those runs.
     const std::uint64_t evenRuns = firstBytes & ~(firstBytes + (runStarts & kEvenBits));
     const std::uint64_t oddRuns = firstBytes & ~evenRuns;
     return (evenRuns & kEvenBits) | (oddRuns & kOddBits);
