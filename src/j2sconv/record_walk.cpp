@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "j2sconv/record_wide.h"
+
 namespace velk::j2s {
 
 namespace {
@@ -124,6 +126,7 @@ private:
             // Common case: the whole run is there and every byte maps.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
+            k = plainChars(src, run.length, out, tables_.plain.data());
             for (; k < run.length; ++k) {
                 std::uint16_t v = table[src[k]];
                 if (v > 0xFF) break;
@@ -158,6 +161,7 @@ private:
             // Common case: the whole run is there, with no shift code and no unmapped code.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
+            k = shortcutKanji(src, pairs, out, tables_.jis);
             for (; k < pairs; ++k) {
                 if (tables_.skips[src[2 * k]]) break;
                 KanjiEntry e = table[src[2 * k] << 8 | src[2 * k + 1]];
@@ -295,8 +299,10 @@ RecordTables recordTables(int optConv, int optSkip) {
             tables.skips[b] = 1;
         }
         tables.chars[b] = v;
+        tables.plain[b] = v <= 0xFF ? static_cast<std::uint8_t>(v) : 0;
     }
     tables.kanji = &jef2sjis;
+    tables.jis = findJisShortcut(jef2sjis.data());
     return tables;
 }
 

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "j2sconv/jis_shortcut.h"
 #include "j2sconv/record_layout.h"
 #include "tblank/single_byte_tables.h"
 #include "tblknj/kanji_tables.h"
@@ -21,8 +22,10 @@ inline constexpr std::uint16_t charShift = 0x200;
 
 struct RecordTables {
     std::array<std::uint16_t, 256> chars{};  // EBCDIC byte -> output or flags
+    std::array<std::uint8_t, 256> plain{};   // the same, 0 where a flag is
     std::array<std::uint8_t, 256> skips{};   // 1 for the shift codes that are skipped
     const KanjiTable* kanji = nullptr;
+    JisShortcut jis;                         // most kanji by arithmetic
     bool skipShift = true;                   // shift codes outside packed runs are skipped
 };
 

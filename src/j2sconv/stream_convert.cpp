@@ -9,6 +9,7 @@
 #include "driver/file_io.h"
 #include "driver/messages.h"
 #include "driver/progress.h"
+#include "j2sconv/stream_wide.h"
 #include "tblank/single_byte_tables.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -115,6 +116,9 @@ StreamTables makeStreamTables(int optConv) {
     t.kanji.assign(jef2sjis.begin(), jef2sjis.end());
     for (int lead : {0x28, 0x29, 0x38})
         std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
+    t.kanji.push_back(KanjiEntry{0, 0});  // the windows read four bytes at each entry
+    t.windows = windowsAvailable();
+    t.jis = findJisShortcut(t.kanji.data());
 #ifdef VELK_HAVE_VBMI_PATH
     t.wide = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
 #endif
@@ -134,10 +138,22 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
     std::size_t o = 0;
     BlockOutcome result;
 
+    // Windows that need a decision are left to the paths below, which take
+    // at least that window before handing back.
+    std::size_t windowsFrom = 0;
+
     // The fast paths take eight bytes as one word and store eight. Output
     // never runs ahead of input (o <= i), so a whole word always fits, and
     // only the bytes before the first one that needs a decision count.
     while (i < n) {
+        if (tables.windows && i >= windowsFrom) {
+            WindowCursor cursor{i, o, doubleByte};
+            convertWindows(src, n, dst, tables, cursor);
+            i = cursor.in;
+            o = cursor.out;
+            doubleByte = cursor.doubleByte;
+            windowsFrom = i + 64;
+        }
         if (!doubleByte) {
             bool stopped = false;
 #ifdef VELK_HAVE_VBMI_PATH

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "j2sconv/j2s_run.h"
+#include "j2sconv/jis_shortcut.h"
 #include "tblknj/kanji_tables.h"
 
 namespace velk::j2s {
@@ -21,10 +22,14 @@ struct StreamTables {
     // The same for plain bytes only: 0 wherever a byte needs a decision.
     std::array<std::uint8_t, 256> plain{};
     // jef2sjis with shift codes as lead bytes forced to "no mapping", so that
-    // one look-up finds both.
+    // one look-up finds both, and one spare entry after the last.
     std::vector<KanjiEntry> kanji;
     // Plain single bytes 64 at a time, where the processor can.
     bool wide = false;
+    // Whole windows of 64 bytes, mixed or not, where the processor can.
+    bool windows = false;
+    // JIS X 0208 kanji by arithmetic in the windows.
+    JisShortcut jis;
 };
 
 StreamTables makeStreamTables(int optConv);

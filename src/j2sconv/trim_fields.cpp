@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "j2sconv/trim_wide.h"
+
 namespace velk::j2s {
 
 namespace {
@@ -92,6 +94,7 @@ private:
     }
 
     std::size_t singleContent(std::size_t r, std::size_t e, std::size_t w) {
+        if (trimSingleContent(flags_, rec_, r, e, w)) return w;
         if (flags_ & (trimSqueeze | trimStart)) {
             while (e - r >= 8 && load8(rec_ + r) == eightBlanks) r += 8;
             while (r < e && rec_[r] == ' ') ++r;
@@ -129,6 +132,7 @@ private:
     // Walked character by character, so that a pad is only ever a whole
     // full-width blank and a kanji is never split.
     std::size_t doubleContent(std::size_t r, std::size_t e, std::size_t w) {
+        if (trimDoubleContent(flags_, rec_, r, e, w)) return w;
         if (flags_ & (trimSqueeze | trimStart)) {
             while (e - r >= 2 && rec_[r] == 0x81 && rec_[r + 1] == 0x40) r += 2;
         }

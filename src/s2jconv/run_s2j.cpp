@@ -16,6 +16,7 @@
 #include "driver/progress.h"
 #include "driver/workers.h"
 #include "s2jconv/s2j_convert.h"
+#include "s2jconv/s2j_file_buffers.h"
 #include "s2jconv/s2j_stream.h"
 
 namespace velk {
@@ -115,15 +116,20 @@ std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjis
     const s2j::Converter conv = s2j::makeConverter(optConv, optOther);
     s2j::CarriedState state;
     ErrorReporter reporter(optLog);
+    s2j::ReadAhead reader(in.get());
+    s2j::WriteBehind writer(out.get());
     s2j::StreamIo io{
-        [&](std::uint8_t* p, std::size_t n) { return readFull(in.get(), p, n); },
-        [&](const std::uint8_t* p, std::size_t n) { return writeFull(out.get(), p, n); },
+        [&](std::uint8_t* p, std::size_t n) { return reader.read(p, n); },
+        [&](const std::uint8_t* p, std::size_t n) { return writer.write(p, n); },
         [&](std::span<const ConversionError> errors) { reporter.report(errors); },
         [&](std::int64_t done) {
             if (optLog == 1) showProgress(progress, done, size);
         },
     };
-    const s2j::StreamOutcome outcome = s2j::convertStream(conv, size, inBuf, outBuf, io, state);
+    s2j::StreamOutcome outcome = s2j::convertStream(conv, size, inBuf, outBuf, io, state);
+    // What was converted before a failed read still reaches the file.
+    if (outcome.status != s2j::StreamStatus::WriteFailed && !writer.flush())
+        outcome = {s2j::StreamStatus::WriteFailed, errno};
 
     switch (outcome.status) {
         case s2j::StreamStatus::ReadFailed:

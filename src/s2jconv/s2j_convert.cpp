@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "s2jconv/s2j_wide.h"
 #include "tblknj/kanji_tables.h"
 
 namespace velk::s2j {
@@ -26,6 +27,7 @@ constexpr std::array<std::uint8_t, 256> kClassOf = [] {
 Converter makeConverter(int optConv, int optOther) {
     Converter conv{};
     conv.shiftCodes = optOther == 1;
+    conv.wide = wideAvailable();
     switch (optConv) {
         case 9:  // bytes pass unchanged; NUL still has no mapping
             for (int b = 0; b < 256; ++b) conv.single[b] = static_cast<std::uint8_t>(b);
@@ -68,9 +70,25 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                           at - lineStart + 1});
     };
 
+    // Where the processor can, whole windows go through the wide path; it
+    // leaves a window with an error to the byte loop, which then takes at
+    // least that window before handing back.
+    std::size_t wideFrom = 0;
+
     // Runs of one class are converted by tight loops of their own: class
     // changes are where the time goes, not the bytes inside a run.
     while (i < n) {
+        if (conv.wide && i >= wideFrom) {
+            WideCursor cursor{i, o, open, lineFeeds, lineStart};
+            convertWide(conv, p, n, base, cursor);
+            i = cursor.in;
+            o = cursor.out;
+            open = cursor.kanjiOpen;
+            lineFeeds = cursor.lineFeeds;
+            lineStart = cursor.lineStart;
+            wideFrom = i + 64;
+            if (i == n) break;
+        }
         std::uint8_t b = p[i];
         switch (kClassOf[b]) {
             case kSingle:

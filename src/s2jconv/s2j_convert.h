@@ -38,6 +38,7 @@ struct ConversionError {
 struct Converter {
     ByteTable single;  // byte to EBCDIC, optConv's choice folded in; 0 = error
     bool shiftCodes;   // bracket kanji runs with 0x28 ... 0x29
+    bool wide = false; // 64 bytes at a time where the processor can
 };
 
 Converter makeConverter(int optConv, int optOther);

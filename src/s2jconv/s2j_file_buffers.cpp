@@ -1,0 +1,44 @@
+#include "s2jconv/s2j_file_buffers.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "driver/file_io.h"
+
+namespace velk::s2j {
+
+std::int64_t ReadAhead::read(std::uint8_t* p, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        if (pos_ == end_) {
+            if (atEnd_) break;
+            const std::int64_t got = readFull(fd_, buf_.data(), buf_.size());
+            if (got < 0) return -1;
+            pos_ = 0;
+            end_ = static_cast<std::size_t>(got);
+            atEnd_ = end_ < buf_.size();
+            if (end_ == 0) break;
+        }
+        const std::size_t take = std::min(n - done, end_ - pos_);
+        std::memcpy(p + done, buf_.data() + pos_, take);
+        pos_ += take;
+        done += take;
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+bool WriteBehind::write(const std::uint8_t* p, std::size_t n) {
+    if (buf_.size() + n > kFileBufferBytes && !flush()) return false;
+    if (n >= kFileBufferBytes) return writeFull(fd_, p, n);
+    buf_.insert(buf_.end(), p, p + n);
+    return true;
+}
+
+bool WriteBehind::flush() {
+    if (buf_.empty()) return true;
+    const bool ok = writeFull(fd_, buf_.data(), buf_.size());
+    buf_.clear();
+    return ok;
+}
+
+}  // namespace velk::s2j

@@ -1,0 +1,44 @@
+// Large reads and writes under the block loop's small blocks: a block of
+// 16,380 bytes per system call costs the file system more than the
+// conversion itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace velk::s2j {
+
+inline constexpr std::size_t kFileBufferBytes = std::size_t{1} << 18;
+
+// Serves reads from one large read ahead; same results as readFull.
+class ReadAhead {
+public:
+    explicit ReadAhead(int fd) : fd_(fd), buf_(kFileBufferBytes) {}
+
+    // Fills up to n bytes; fewer only at the end of the input; -1 on error.
+    std::int64_t read(std::uint8_t* p, std::size_t n);
+
+private:
+    int fd_;
+    std::vector<std::uint8_t> buf_;
+    std::size_t pos_ = 0, end_ = 0;
+    bool atEnd_ = false;
+};
+
+// Gathers writes and passes them on in large ones.
+class WriteBehind {
+public:
+    explicit WriteBehind(int fd) : fd_(fd) { buf_.reserve(kFileBufferBytes); }
+
+    // False (errno set) when a write that this one caused failed.
+    bool write(const std::uint8_t* p, std::size_t n);
+    // Writes what is gathered; false (errno set) on failure.
+    bool flush();
+
+private:
+    int fd_;
+    std::vector<std::uint8_t> buf_;
+};
+
+}  // namespace velk::s2j
