@@ -1,7 +1,8 @@
 // Shift-JIS to JEF through the real block loop, over memory. Input: one
 // option byte (optConv, optOther), one block-size byte, then the text.
 // The text is converted once in blocks of the chosen size and once as a
-// single block: the outputs and errors must be the same.
+// single block, and in blocks again by the byte loop alone: the outputs
+// and errors must be the same.
 #include <algorithm>
 #include <cstring>
 
@@ -80,6 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                 : 2 + blockByte % 64;
     const Converted split = convert(conv, text, block);
     const Converted whole = convert(conv, text, std::max<std::size_t>(2, text.size()));
+    // The byte loop alone, as on a processor without AVX-512.
+    s2j::Converter narrow = conv;
+    narrow.wide = false;
+    const Converted plain = convert(narrow, text, block);
+    FUZZ_CHECK(plain.out == split.out && sameErrors(plain.errors, split.errors));
+    FUZZ_CHECK(plain.state.errorCount == split.state.errorCount);
 
     FUZZ_CHECK(split.out.size() <= 2 * text.size() + 1);
     FUZZ_CHECK(split.out == whole.out);

@@ -126,7 +126,7 @@ private:
             // Common case: the whole run is there and every byte maps.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
-            k = plainChars(src, run.length, out, tables_.plain.data());
+            k = tables_.wide ? plainChars(src, run.length, out, tables_.plain.data()) : 0;
             for (; k < run.length; ++k) {
                 std::uint16_t v = table[src[k]];
                 if (v > 0xFF) break;
@@ -161,7 +161,7 @@ private:
             // Common case: the whole run is there, with no shift code and no unmapped code.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
-            k = shortcutKanji(src, pairs, out, tables_.jis);
+            k = tables_.wide ? shortcutKanji(src, pairs, out, tables_.jis) : 0;
             for (; k < pairs; ++k) {
                 if (tables_.skips[src[2 * k]]) break;
                 KanjiEntry e = table[src[2 * k] << 8 | src[2 * k + 1]];

@@ -27,6 +27,7 @@ struct RecordTables {
     const KanjiTable* kanji = nullptr;
     JisShortcut jis;                         // most kanji by arithmetic
     bool skipShift = true;                   // shift codes outside packed runs are skipped
+    bool wide = true;                        // runs through record_wide where the processor can
 };
 
 // optConv picks the single-byte table; optSkip 1 keeps shift codes as data.

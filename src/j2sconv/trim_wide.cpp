@@ -28,7 +28,8 @@ bool available() {
 // pad of an inner run kept.
 VELK_TRIM_TARGET std::uint64_t keptUnits(int flags, std::uint64_t units, std::uint64_t pads) {
     const std::uint64_t solid = units & ~pads;
-    if (solid == 0) return 0;  // every trimming flag empties a field of pads
+    // Every trimming bit empties a field of pads; trimDoubleOnly alone keeps it.
+    if (solid == 0) return flags & (trimSqueeze | trimStart | trimEnd) ? 0 : units;
     std::uint64_t keep = units;
     if (flags & (trimSqueeze | trimStart)) keep &= ~std::uint64_t{0} << __builtin_ctzll(solid);
     if (flags & (trimSqueeze | trimEnd)) keep &= _bzhi_u64(~std::uint64_t{0}, 64 - __builtin_clzll(solid));

@@ -1,0 +1,164 @@
+// Each 64-byte path against the byte loops alone, which are all that run on
+// a processor without AVX-512: stream blocks, the record walk and field
+// trimming must give the same output, errors and results either way.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "j2sconv/record_layout.h"
+#include "j2sconv/record_walk.h"
+#include "j2sconv/stream_convert.h"
+#include "j2sconv/trim_fields.h"
+#include "support/random_text.h"
+
+namespace {
+
+using namespace velk::j2s;
+using velk::test::Pool;
+using velk::test::byteRange;
+
+const std::uint8_t* bytesOf(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
+
+// JEF kanji: JIS X 0208 rows (the arithmetic's), a few outside them, and
+// EBCDIC text with shift codes between, some as a kanji's second byte.
+Pool kanjiRows(std::initializer_list<int> leads) {
+    Pool kanji;
+    for (int lead : leads) {
+        const Pool row = byteRange(0xA1, 0xFE, std::string(1, static_cast<char>(lead)));
+        kanji.insert(kanji.end(), row.begin(), row.end());
+    }
+    return kanji;
+}
+
+const Pool jisKanji = kanjiRows({0xA1, 0xA4, 0xA5, 0xB0, 0xC8, 0xCF, 0xD0, 0xE0, 0xF4, 0xFE});
+const Pool otherKanji = kanjiRows({0x41, 0x55, 0x7F});
+const Pool ebcdicText = {"\x40", "\xC1", "\xC9", "\xD1", "\xE2", "\xF0", "\xF9", "\x81", "\x4B", "\x6B"};
+
+std::vector<Pool> jefPools() {
+    const std::string line = "\x28" + std::string(96, '\xA4') + "\x29";  // 48 x 0xA4A4
+    return {ebcdicText, jisKanji, otherKanji,
+            {"\x28\xA4\xA2\x29", "\x38\xB0\xA1\xB0\xA2\x29", "\xC1", "\x40", "\x28\xA4\xA2\xC1\xC2\x29", line},
+            {"\x28", "\x29", "\x38", "\xA4\x28", "\xB0\x29", "\xA4\x38"},
+            velk::test::anyByte()};
+}
+
+using StreamResult = std::tuple<std::string, std::vector<std::tuple<int, int, std::size_t>>, bool>;
+
+StreamResult streamInBlocks(const StreamTables& tables, const std::string& in, std::size_t length) {
+    std::string out;
+    std::vector<std::tuple<int, int, std::size_t>> logged;  // kind, code, offset
+    std::vector<StreamError> errors;
+    bool doubleByte = false;
+    for (std::size_t pos = 0; pos < in.size();) {
+        const std::size_t n = std::min(length, in.size() - pos);
+        std::string dst(n, '\0');
+        const BlockOutcome r = convertBlock({bytesOf(in) + pos, n}, reinterpret_cast<std::uint8_t*>(dst.data()),
+                                            tables, doubleByte, pos + n == in.size(), errors);
+        for (const StreamError& e : errors) logged.emplace_back(static_cast<int>(e.kind), e.code, pos + e.index);
+        errors.clear();
+        out.append(dst, 0, r.outLength);
+        pos += r.consumed == 0 ? n : r.consumed;  // blocks here are never a lone lead byte
+    }
+    return {out, logged, doubleByte};
+}
+
+TEST(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
+    const std::vector<Pool> pools = jefPools();
+    std::mt19937 rng(777);
+    for (int optConv : {1, 2, 3}) {
+        const StreamTables all = makeStreamTables(optConv);
+        StreamTables noWide = all, noWindows = all, noShortcut = all, none = all;
+        noWide.wide = noWindows.windows = none.wide = none.windows = false;
+        noShortcut.jis.count = none.jis.count = -1;
+        const StreamTables* variants[] = {&all, &noWide, &noWindows, &noShortcut};
+        for (int round = 0; round < 30; ++round) {
+            const std::string in = velk::test::randomText(rng, pools, 900);
+            for (std::size_t length : {2, 63, 64, 65, 200, 100000}) {
+                const StreamResult expected = streamInBlocks(none, in, length);
+                for (const StreamTables* t : variants) {
+                    SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", round " << round << ", blocks of "
+                                                    << length << ", switches " << t->wide << t->windows
+                                                    << (t->jis.count >= 0));
+                    ASSERT_EQ(streamInBlocks(*t, in, length), expected);
+                }
+            }
+        }
+    }
+}
+
+// A pattern of random pieces, long character and kanji runs among them.
+std::string randomPattern(std::mt19937& rng) {
+    static const char* const pieces[] = {"X", "N", "A", "9", ",", "\"", "SS.S", "CCC", "PP"};
+    std::string p;
+    for (int k = 1 + static_cast<int>(rng() % 8); k > 0; --k) {
+        const std::string piece = pieces[rng() % std::size(pieces)];
+        const std::size_t repeat = piece.size() == 1 && std::isalpha(piece[0]) ? 1 + rng() % 90 : 1;
+        for (std::size_t r = 0; r < repeat; ++r) p += piece;
+    }
+    return p;
+}
+
+TEST(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
+    const std::vector<Pool> pools = jefPools();
+    std::mt19937 rng(31337);
+    for (int optConv : {1, 2, 3}) {
+        for (int optSkip : {0, 1}) {
+            const RecordTables fast = recordTables(optConv, optSkip);
+            RecordTables slow = fast;
+            slow.wide = false;
+            for (int round = 0; round < 150; ++round) {
+                RecordPattern pattern;
+                pattern.text = randomPattern(rng);
+                pattern.length = static_cast<std::int32_t>(pattern.text.size());
+                const RecordLayout layout = layoutFor(pattern);
+                // Mostly what the pattern asks for, so that runs are clean for long stretches.
+                std::string source;
+                for (std::size_t i = 0; i < pattern.text.size(); ++i) {
+                    const Pool& pool = rng() % 30 == 0 ? pools[rng() % pools.size()]
+                                       : pattern.text[i] == 'N' ? jisKanji : ebcdicText;
+                    source += pool[rng() % pool.size()];
+                    if (pattern.text[i] == 'N') ++i;
+                }
+                source.resize(source.size() - std::min<std::size_t>(source.size(), rng() % 3));
+                const bool ends = rng() % 2;
+                auto walk = [&](const RecordTables& tables) {
+                    std::string out(layout.maxOutput, '\0');
+                    std::vector<ConversionError> errors;
+                    const RecordResult r = convertRecord(layout, {bytesOf(source), source.size()}, ends, tables,
+                                                         reinterpret_cast<std::uint8_t*>(out.data()), errors);
+                    std::vector<std::tuple<int, int, std::size_t>> logged;
+                    for (const ConversionError& e : errors) logged.emplace_back(e.kind, e.code, e.offset);
+                    out.resize(r.status == RecordStatus::Done ? r.length : 0);
+                    return std::tuple(r.status, r.used, r.length, out, logged);
+                };
+                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", optSkip " << optSkip << ", pattern "
+                                                << pattern.text);
+                ASSERT_EQ(walk(fast), walk(slow));
+            }
+        }
+    }
+}
+
+TEST(J2sFastPaths, TrimmingAgreesWithTheByteWalk) {
+    const std::vector<Pool> pools = {{" ", "  ", "A", "\x81\x40", "\x88\x9F", ",", "\"", "\xB1"},
+                                     {" "}, {"\x81\x40"}, byteRange('A', 'Z'), {"\x88\x9F", "\x82\xA0", "\x81\x41"},
+                                     {",", "\""}, velk::test::anyByte()};
+    std::mt19937 rng(2718);
+    for (int round = 0; round < 400; ++round) {
+        const std::string record = velk::test::randomText(rng, pools, 400);
+        for (int flags = 0; flags < 16; ++flags) {
+            std::string fast = record, slow = record;
+            fast.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(fast.data()), fast.size(), true));
+            slow.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(slow.data()), slow.size(), false));
+            ASSERT_EQ(fast, slow) << "trimFlags " << flags << ", round " << round;
+        }
+    }
+}
+
+}  // namespace
