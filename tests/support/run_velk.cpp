@@ -24,6 +24,12 @@ std::string makeTempDir() {
             char name[] = "/tmp/velk-test-XXXXXX";
             if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
             path = name;
+            // Open to every user: some runs drop to an unprivileged one.
+            std::filesystem::permissions(path, std::filesystem::perms::owner_all |
+                                                   std::filesystem::perms::group_read |
+                                                   std::filesystem::perms::group_exec |
+                                                   std::filesystem::perms::others_read |
+                                                   std::filesystem::perms::others_exec);
         }
         ~Root() {
             std::error_code ec;
@@ -48,12 +54,33 @@ void writeFile(const std::string& path, const std::string& bytes) {
 
 bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
 
-RunResult runVelk(const std::vector<std::string>& args) {
+namespace {
+
+// A copy of the binary that any user can run, wherever the build tree lies.
+std::string reachableBinary() {
+    static const std::string copy = [] {
+        const std::string dir = makeTempDir();
+        const std::string path = dir + "/velk";
+        std::filesystem::copy_file(VELK_BINARY, path);
+        std::filesystem::permissions(dir, std::filesystem::perms::all);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all |
+                                               std::filesystem::perms::group_exec |
+                                               std::filesystem::perms::others_exec |
+                                               std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+        return path;
+    }();
+    return copy;
+}
+
+}  // namespace
+
+RunResult runVelk(const std::vector<std::string>& args, bool unprivileged) {
     const std::string dir = makeTempDir();
     const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
     // Built before the fork: other threads may be running velk too.
     std::vector<std::string> copy = args;
-    copy.insert(copy.begin(), VELK_BINARY);
+    copy.insert(copy.begin(), unprivileged ? reachableBinary() : std::string(VELK_BINARY));
     std::vector<char*> argv;
     for (std::string& a : copy) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -64,6 +91,9 @@ RunResult runVelk(const std::vector<std::string>& args) {
         dup2(open("/dev/null", O_RDONLY), 0);
         dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        constexpr uid_t kNobody = 65534;
+        if (unprivileged && getuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }

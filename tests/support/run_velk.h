@@ -13,8 +13,9 @@ struct RunResult {
 };
 
 // Runs velk with args in a new session (no controlling terminal, so key waits
-// return at once) and standard input from /dev/null.
-RunResult runVelk(const std::vector<std::string>& args);
+// return at once) and standard input from /dev/null. Unprivileged: as the
+// user nobody when the tests run as root, so that file permissions hold.
+RunResult runVelk(const std::vector<std::string>& args, bool unprivileged = false);
 
 // One command over an input file: velk `options` (command word and three
 // numbers) input output [pattern] [more...]. The pattern, when not empty, is
