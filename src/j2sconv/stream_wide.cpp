@@ -1,6 +1,7 @@
 #include "j2sconv/stream_wide.h"
 
 #include "j2sconv/stream_convert.h"
+#include "tblknj/kanji_gather.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -36,33 +37,12 @@ std::uint64_t leadBytes(std::uint64_t kanjiBytes) {
     return (evenRuns & kEvenBits) | (oddRuns & kOddBits);
 }
 
-// Byte and word indexes for packing kanji: each pair's code as a 32-bit
-// table index (lead * 256 + second), pairs 0-15 and 16-31; then the first
-// word of each 32-bit result, both halves in one vector.
-struct PackIndexes {
-    alignas(64) std::uint8_t codesLow[64];
-    alignas(64) std::uint8_t codesHigh[64];
-    alignas(64) std::uint16_t results[32];
-};
-constexpr PackIndexes kPack = [] {
-    PackIndexes x{};
-    for (int k = 0; k < 16; ++k) {
-        x.codesLow[4 * k] = static_cast<std::uint8_t>(2 * k + 1);
-        x.codesLow[4 * k + 1] = static_cast<std::uint8_t>(2 * k);
-        x.codesHigh[4 * k] = static_cast<std::uint8_t>(32 + 2 * k + 1);
-        x.codesHigh[4 * k + 1] = static_cast<std::uint8_t>(32 + 2 * k);
-    }
-    for (int k = 0; k < 32; ++k) x.results[k] = static_cast<std::uint16_t>(2 * k);
-    return x;
-}();
-
 // The kanji of a window, lead bytes at `leads` and second bytes one
 // position on, each pair replaced by its Shift JIS code in `bytes`. Sets
 // `unmapped` when a code has no mapping. The pairs are packed together so
 // that each table look-up serves a kanji, not a byte position.
 VELK_WINDOW_TARGET __m512i kanjiCodes(__m512i v, std::uint64_t leads, const StreamTables& tables,
                                       __m512i bytes, std::uint64_t& unmapped) {
-    constexpr __mmask64 lowWords = 0x3333333333333333ULL;
     const std::uint64_t pairs = leads | (leads << 1);
     const auto count = static_cast<unsigned>(_mm_popcnt_u64(leads));
     const __m512i packed = _mm512_maskz_compress_epi8(pairs, v);
@@ -70,21 +50,8 @@ VELK_WINDOW_TARGET __m512i kanjiCodes(__m512i v, std::uint64_t leads, const Stre
     // no table look-up at all.
     if (tables.jis.count >= 0 && pairsOffShortcut(packed, count, tables.jis) == 0)
         return _mm512_mask_expand_epi8(bytes, pairs, jisArithmetic(packed));
-    const KanjiEntry* table = tables.kanji.data();
-    // Four bytes from each two-byte entry: the table has one spare entry.
-    const __m512i first = _mm512_mask_i32gather_epi32(
-        _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count)),
-        _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kPack.codesLow), packed),
-        table, 2);
-    __m512i second = _mm512_setzero_si512();
-    if (count > 16) {
-        second = _mm512_mask_i32gather_epi32(
-            _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count - 16)),
-            _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kPack.codesHigh), packed),
-            table, 2);
-    }
-    const __m512i found =
-        _mm512_permutex2var_epi16(first, _mm512_load_si512(kPack.results), second);
+    // The table has one spare entry, so every four-byte gather stays inside.
+    const __m512i found = gatherKanji(packed, count, tables.kanji.data());
     if (_bzhi_u32(_mm512_testn_epi16_mask(found, found), count) != 0) unmapped |= leads;
     return _mm512_mask_expand_epi8(bytes, pairs, found);
 }

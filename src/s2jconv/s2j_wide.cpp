@@ -1,5 +1,6 @@
 #include "s2jconv/s2j_wide.h"
 
+#include "tblknj/kanji_gather.h"
 #include "tblknj/kanji_tables.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -17,26 +18,14 @@ constexpr std::uint64_t kEvenBits = 0x5555555555555555ULL;
 constexpr std::uint64_t kOddBits = ~kEvenBits;
 
 // Indexes for the permutes: two vectors interleaved byte by byte (their
-// first halves, their second halves); each packed kanji's code as a 32-bit
-// table index (lead * 256 + second), pairs 0-15 and 16-31; then the first
-// word of each 32-bit result, both halves in one vector.
+// first halves, their second halves).
 struct PermuteIndexes {
     alignas(64) std::uint8_t firstHalves[64];
     alignas(64) std::uint8_t secondHalves[64];
-    alignas(64) std::uint8_t codesLow[64];
-    alignas(64) std::uint8_t codesHigh[64];
-    alignas(64) std::uint16_t results[32];
 };
 
 constexpr PermuteIndexes kIndexes = [] {
     PermuteIndexes x{};
-    for (int k = 0; k < 16; ++k) {
-        x.codesLow[4 * k] = static_cast<std::uint8_t>(2 * k + 1);
-        x.codesLow[4 * k + 1] = static_cast<std::uint8_t>(2 * k);
-        x.codesHigh[4 * k] = static_cast<std::uint8_t>(32 + 2 * k + 1);
-        x.codesHigh[4 * k + 1] = static_cast<std::uint8_t>(32 + 2 * k);
-    }
-    for (int k = 0; k < 32; ++k) x.results[k] = static_cast<std::uint16_t>(2 * k);
     for (int j = 0; j < 32; ++j) {
         x.firstHalves[2 * j] = static_cast<std::uint8_t>(j);
         x.firstHalves[2 * j + 1] = static_cast<std::uint8_t>(64 + j);
@@ -68,27 +57,11 @@ VELK_WIDE_TARGET std::uint64_t leadBytes(std::uint64_t firstBytes) {
 // that each table look-up serves a kanji, not a byte position.
 VELK_WIDE_TARGET __m512i kanjiCodes(__m512i v, std::uint64_t leads, __m512i bytes,
                                     std::uint64_t& unmapped) {
-    constexpr __mmask64 lowWords = 0x3333333333333333ULL;
-    const void* table = sjis2jef.data();
     const std::uint64_t pairs = leads | (leads << 1);
     const auto count = static_cast<unsigned>(_mm_popcnt_u64(leads));
     const __m512i packed = _mm512_maskz_compress_epi8(pairs, v);
-    // Four bytes from each two-byte entry: lead bytes stop at 0xFC, so the
-    // entry after is always inside the table. The zero-masked forms: GCC 12
-    // warns about the undefined vector that the plain forms start from.
-    const __m512i first = _mm512_mask_i32gather_epi32(
-        _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count)),
-        _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kIndexes.codesLow), packed),
-        table, 2);
-    __m512i second = _mm512_setzero_si512();
-    if (count > 16) {
-        second = _mm512_mask_i32gather_epi32(
-            _mm512_setzero_si512(), static_cast<__mmask16>(_bzhi_u32(0xFFFF, count - 16)),
-            _mm512_maskz_permutexvar_epi8(lowWords, _mm512_load_si512(kIndexes.codesHigh), packed),
-            table, 2);
-    }
-    const __m512i found =
-        _mm512_permutex2var_epi16(first, _mm512_load_si512(kIndexes.results), second);
+    // Lead bytes stop at 0xFC, so the entry after any index is inside the table.
+    const __m512i found = gatherKanji(packed, count, sjis2jef.data());
     if (_bzhi_u32(_mm512_testn_epi16_mask(found, found), count) != 0) unmapped |= leads;
     return _mm512_mask_expand_epi8(bytes, pairs, found);
 }
