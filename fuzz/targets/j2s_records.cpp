@@ -3,7 +3,7 @@
 // driver maps it) and the read size, then the pattern file's text up to
 // the first 0x00 byte, then the record data.
 // The records go two ways, which must agree:
-//  - convertRecords, the real loop, from one memory file into another;
+//  - convertRecords, the real loop, over memory;
 //  - the same loop written out here over the public pieces (pattern
 //    choice, record walk, trimming; the walk's fast paths on or off), with input arriving a few bytes per
 //    read so that records are cut and resumed, and every record converted
@@ -13,9 +13,10 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/command_line.h"
-#include "driver/file_io.h"
 #include "fuzz_support.h"
+#include "j2s_support.h"
+#include "j2sconv/j2s_options.h"
+#include "j2sconv/j2s_result.h"
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/record_choice.h"
 #include "j2sconv/record_convert.h"
@@ -28,7 +29,7 @@ using namespace velk::j2s;
 
 namespace {
 
-struct Options {
+struct Choices {
     int optConv;
     int optSkip;
     int trimFlags;
@@ -122,9 +123,9 @@ std::size_t checkTrim(int flags, std::uint8_t* record, std::size_t length) {
 // The record loop over memory: at least 2 * readLength + 64 bytes in hand
 // (or all that is left) before a record starts, more on demand.
 Converted walkRecords(const PatternSet& set, std::size_t readLength,
-                      std::span<const std::uint8_t> data, const Options& o) {
+                      std::span<const std::uint8_t> data, const Choices& o) {
     Converted c;
-    RecordTables tables = recordTables(o.optConv, o.optSkip);
+    RecordTables tables = recordTables(*decodeOptions(o.optConv, 0, o.optSkip, 0).e2a, o.optSkip != 1);
     tables.wide = o.wide;
     std::vector<RecordLayout> layouts;
     for (const RecordPattern& p : set.patterns) layouts.push_back(layoutFor(p));
@@ -149,7 +150,7 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
         FUZZ_CHECK(chosen < layouts.size());
         const RecordLayout& layout = layouts[chosen];
         if (!layout.hasData) {
-            c.rc = -2;
+            c.rc = kBadPattern;
             return c;
         }
         auto out = std::make_unique<std::uint8_t[]>(layout.maxOutput);
@@ -163,7 +164,7 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
         }
         FUZZ_CHECK(r.length <= layout.maxOutput && r.used <= end - pos);
         if (r.status == RecordStatus::BadZonedRun || r.status == RecordStatus::BadPackedRun) {
-            c.rc = -2;
+            c.rc = kBadPattern;
             return c;
         }
         FUZZ_CHECK(r.used > 0);  // else the loop would never end
@@ -180,7 +181,7 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
         }
         pos += r.used;
     }
-    if (unmapped) c.rc = -1;
+    if (unmapped) c.rc = kUnmapped;
     return c;
 }
 
@@ -192,19 +193,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::MemFile patterns("patterns"), jef("jef"), sjis("sjis");
     fuzz::Input input(data, size);
     const std::uint8_t options = input.byte();
     const std::uint8_t second = input.byte();
-    Options o;
+    Choices o;
     o.optConv = 1 + options % 3;
     o.optSkip = (options >> 2) & 1;
     o.addLineEnd = (options >> 3) & 1;
-    const int optLog = (options >> 4) & 1;
     o.trimFlags = trimFlagsFor(second % 9);
     o.readSize = 1 + second / 9;
     o.wide = (options >> 5) & 1;
-    patterns.set(input.until(0));
+    const std::span<const std::uint8_t> patternText = input.until(0);
     const std::span<const std::uint8_t> records = input.rest();
 
     // The record bytes as they are, trimmed under every setting: more
@@ -214,33 +213,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkTrim(trimFlagsFor(optTrim), raw.data(), raw.size());
     }
 
-    // One run for the process: its large buffers are allocated once, at
-    // their exact sizes, instead of on every input. Everything else is reset.
-    static Run run;
-    run.optLog = optLog;
-    run.log = nullptr;
-    run.patterns = {};
-    if (readPatternFile(run, o.optConv, patterns.path()) != 0) return 0;
+    // The worker's set-up, over memory.
+    const j2s::Options opts = decodeOptions(o.optConv, o.addLineEnd ? 1 : 0, o.optSkip, o.trimFlags);
+    PatternSet set;
+    if (fuzz::loadPatterns(patternText, *opts.a2e, set) != 0) return 0;
     if (records.empty()) return 0;  // the run refuses an empty file before converting
-    const PatternSizes sizes = summarisePatterns(run.patterns);
+    const RecordPlan plan = planRecords(set);
+    FUZZ_CHECK(static_cast<std::int64_t>(plan.readLength) == summarisePatterns(set).maxSourceLength);
+    const BufferSizes sizes = recordBufferSizes(plan.readLength, plan.recordMax);
+    // Allocated once for the process, at their exact sizes.
+    static std::vector<std::uint8_t> in, out;
+    in.resize(sizes.in);
+    out.resize(sizes.out);
+    const RecordTables tables = recordTables(*opts.e2a, opts.skipShift);
+    const RecordJob job{opts.trimFlags, opts.addLineEnd};
+    fuzz::MemoryIo memory(records);
+    const Outcome outcome = convertRecords(plan, tables, job, in, out, memory.io);
 
-    // As the run sets it up.
-    jef.set(records);
-    sjis.clear();
-    run.jefFile = openInput(jef.path());
-    FUZZ_CHECK(run.jefFile.isOpen());
-    run.sjisFile = FileHandle(sjis.duplicate());
-    run.jefSize = static_cast<std::int64_t>(records.size());
-    run.addLineEnd = o.addLineEnd;
-    run.inBuf.resize(static_cast<std::size_t>(std::max<std::int64_t>(2 * sizes.maxSourceLength, 1)));
-    run.outBuf.resize(static_cast<std::size_t>(2 * sizes.maxPatternLength + 2));
-    const std::int32_t rc = convertRecords(run, o.optConv, o.optSkip, o.trimFlags, sizes.maxSourceLength);
-    run.sjisFile.close();
-    run.jefFile.close();
-
-    const Converted walked = walkRecords(run.patterns, static_cast<std::size_t>(sizes.maxSourceLength),
-                                         records, o);
-    FUZZ_CHECK(rc == walked.rc);
-    FUZZ_CHECK(sjis.contents() == walked.file);
+    const Converted walked = walkRecords(set, plan.readLength, records, o);
+    if (outcome.failed) {
+        FUZZ_CHECK(walked.rc == kBadPattern && outcome.failure != Failure::ReadFailed &&
+                   outcome.failure != Failure::WriteFailed && outcome.failure != Failure::NoMemory);
+        FUZZ_CHECK(memory.failures.size() == 1);
+    } else {
+        FUZZ_CHECK(memory.failures.empty());
+        FUZZ_CHECK(outcome.unmapped == (walked.rc == kUnmapped));
+        if (!outcome.unmapped) FUZZ_CHECK(outcome.lineEnds == walked.rc);
+    }
+    FUZZ_CHECK(memory.output == walked.file);
     return 0;
 }

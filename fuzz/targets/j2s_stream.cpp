@@ -1,15 +1,17 @@
-// JEF/EBCDIC stream to Shift-JIS. Input: one option byte (optConv 1..3,
-// optLog), one recSize byte (0: no record length), then the data.
+// JEF/EBCDIC stream to Shift-JIS. Input: one option byte (optConv 1..3),
+// one recSize byte (0: no record length), then the data.
 // The data goes three ways, which must agree:
 //  - convertBlock over the whole data as one block;
 //  - convertBlock block by block as the run's loop cuts them, carrying the
 //    shift state and a trailing lead byte, each into an output buffer of
 //    exactly the block's length, with the fast paths and without;
-//  - convertStream, the real loop, from one memory file into another.
+//  - convertStream, the real loop, over memory.
 #include <algorithm>
 
-#include "driver/file_io.h"
 #include "fuzz_support.h"
+#include "j2s_support.h"
+#include "j2sconv/j2s_options.h"
+#include "j2sconv/j2s_result.h"
 #include "j2sconv/stream_convert.h"
 
 using namespace velk;
@@ -20,7 +22,7 @@ namespace {
 struct Converted {
     std::vector<std::uint8_t> out;   // without line ends
     std::vector<std::uint8_t> file;  // as the run writes it
-    std::vector<std::pair<StreamErrorKind, std::uint16_t>> errors;
+    std::vector<std::pair<ConversionError::Kind, std::uint16_t>> errors;
     std::vector<std::size_t> errorAt;  // offset in the data
 };
 
@@ -29,7 +31,7 @@ Converted inBlocks(const StreamTables& tables, std::span<const std::uint8_t> dat
     Converted c;
     std::size_t position = 0;
     bool doubleByte = false, carried = false;
-    std::vector<StreamError> errors;
+    std::vector<ConversionError> errors;
     while (position < data.size()) {
         const std::size_t want = carried && length == 1 ? 2 : length;
         const std::size_t n = std::min(want, data.size() - position);
@@ -40,10 +42,10 @@ Converted inBlocks(const StreamTables& tables, std::span<const std::uint8_t> dat
         FUZZ_CHECK(b.outLength <= n && b.consumed <= n);
         FUZZ_CHECK(b.carried == (b.consumed < n));
         FUZZ_CHECK(!b.carried || (b.consumed == n - 1 && !endsFile && doubleByte));
-        for (const StreamError& e : errors) {
-            FUZZ_CHECK(e.index < n);
+        for (const ConversionError& e : errors) {
+            FUZZ_CHECK(e.offset < n);
             c.errors.push_back({e.kind, e.code});
-            c.errorAt.push_back(position + e.index);
+            c.errorAt.push_back(position + e.offset);
         }
         errors.clear();
         carried = b.carried;
@@ -76,13 +78,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::MemFile jef("jef"), sjis("sjis");
-    static const StreamTables tables[3] = {makeStreamTables(1), makeStreamTables(2),
-                                           makeStreamTables(3)};
+    static const StreamTables tables[3] = {makeStreamTables(*decodeOptions(1, 0, 0, 0).e2a),
+                                           makeStreamTables(*decodeOptions(2, 0, 0, 0).e2a),
+                                           makeStreamTables(*decodeOptions(3, 0, 0, 0).e2a)};
     fuzz::Input input(data, size);
     const std::uint8_t options = input.byte();
     const int optConv = 1 + options % 3;
-    const int optLog = (options >> 2) & 1;
     const int recSize = input.byte();
     const std::span<const std::uint8_t> text = input.rest();
     if (text.empty()) return 0;  // the run refuses an empty file before converting
@@ -100,31 +101,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Converted plain = inBlocks(narrow[optConv - 1], text, static_cast<std::size_t>(blockLength), recSize != 0);
     FUZZ_CHECK(plain.file == split.file && plain.errors == split.errors && plain.errorAt == split.errorAt);
 
-    // One run for the process: its large buffers are allocated once, at
-    // their exact sizes, instead of on every input. Everything else is reset.
-    static Run run;
-    run.optLog = optLog;
-    run.log = nullptr;
-    run.patterns = {};
-    jef.set(text);
-    sjis.clear();
-    run.jefFile = openInput(jef.path());
-    FUZZ_CHECK(run.jefFile.isOpen());
-    run.sjisFile = FileHandle(sjis.duplicate());
-    run.jefSize = static_cast<std::int64_t>(text.size());
-    run.addLineEnd = recSize != 0;
-    const std::size_t inSize = streamBufferSize(blockLength);
-    run.inBuf.resize(inSize);
-    run.outBuf.resize(inSize + 2);
-    const std::int32_t rc = convertStream(run, optConv, blockLength);
-    run.sjisFile.close();
-    run.jefFile.close();
-    FUZZ_CHECK(sjis.contents() == split.file);
-    if (!whole.errors.empty()) {
-        FUZZ_CHECK(rc == -1);
-    } else {
-        const std::size_t lineEnds = recSize == 0 ? 0 : split.file.size() - split.out.size();
-        FUZZ_CHECK(rc >= 0 && static_cast<std::size_t>(rc) * 2 == lineEnds);
-    }
+    // The real loop over memory. Its large buffers are allocated once for
+    // the process, at their exact sizes.
+    const Options opts = decodeOptions(optConv, recSize, 0, 0);
+    const StreamJob job{blockLength, static_cast<std::int64_t>(text.size()), opts.addLineEnd};
+    const BufferSizes sizes = streamBufferSizes(blockLength);
+    static std::vector<std::uint8_t> in, out;
+    in.resize(sizes.in);
+    out.resize(sizes.out);
+    fuzz::MemoryIo memory(text);
+    const Outcome outcome = convertStream(t, job, in, out, memory.io);
+    FUZZ_CHECK(!outcome.failed && memory.failures.empty());
+    FUZZ_CHECK(memory.output == split.file);
+    FUZZ_CHECK(outcome.unmapped == !whole.errors.empty());
+    FUZZ_CHECK(memory.errors.size() == whole.errors.size());
+    for (std::size_t k = 0; k < memory.errors.size(); ++k)
+        FUZZ_CHECK(memory.errors[k].kind == whole.errors[k].first &&
+                   memory.errors[k].code == whole.errors[k].second &&
+                   memory.errors[k].offset == whole.errorAt[k]);
+    FUZZ_CHECK(memory.lastProgress == static_cast<std::int64_t>(text.size()));
+    const std::size_t lineEnds = recSize == 0 ? 0 : split.file.size() - split.out.size();
+    FUZZ_CHECK(static_cast<std::size_t>(outcome.lineEnds) * 2 == lineEnds);
     return 0;
 }

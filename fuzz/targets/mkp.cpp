@@ -8,6 +8,8 @@
 
 #include "driver/workers.h"
 #include "fuzz_support.h"
+#include "j2s_support.h"
+#include "j2sconv/j2s_options.h"
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/record_layout.h"
 #include "mkpatn/copy_book_parser.h"
@@ -25,12 +27,12 @@ bool isWrittenChar(char c) {
     return std::string_view("XA9NSC.\", ").find(c) != std::string_view::npos;
 }
 
-void checkAgainstReader(const std::vector<std::string>& lines, fuzz::MemFile& file) {
+void checkAgainstReader(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line;
-    file.set({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-    j2s::Run run;
-    const std::int32_t rc = j2s::readPatternFile(run, 3, file.path());
+    j2s::PatternSet set;
+    const std::int32_t rc = fuzz::loadPatterns(
+        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, *j2s::decodeOptions(3, 0, 0, 0).a2e, set);
     if (lines.size() == 1) {
         const std::string_view line(lines[0].data(), lines[0].size() - 1);
         const bool digitsOnly = line.find_first_not_of("9") == std::string_view::npos;
@@ -42,9 +44,9 @@ void checkAgainstReader(const std::vector<std::string>& lines, fuzz::MemFile& fi
             FUZZ_CHECK(rc == 0);
         }
     } else {
-        FUZZ_CHECK(rc != 0 || run.patterns.patterns.size() == 1);  // two lines carry no keyword
+        FUZZ_CHECK(rc != 0 || set.patterns.size() == 1);  // two lines carry no keyword
     }
-    for (const j2s::RecordPattern& p : run.patterns.patterns) {
+    for (const j2s::RecordPattern& p : set.patterns) {
         FUZZ_CHECK(p.sourceLength == mkp::recordLength(p.text));
         // Nothing the writer makes leaves a point dangling in a number.
         const j2s::RecordLayout layout = j2s::layoutFor(p);
@@ -63,7 +65,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::MemFile copyBook("copybook"), patterns("patterns"), readBack("readback");
+    static fuzz::MemFile copyBook("copybook"), patterns("patterns");
     fuzz::Input input(data, size);
     const std::uint8_t options = input.byte();
     const int optCsv = options % 3;
@@ -91,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            j2s::sourceLengthOf(std::string_view(line).substr(0, line.size() - 1)));
                 written += line.size();
             }
-            if (written <= kReadBackLimit) checkAgainstReader(lines.lines, readBack);
+            if (written <= kReadBackLimit) checkAgainstReader(lines.lines);
         }
     }
 

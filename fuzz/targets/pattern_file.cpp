@@ -1,6 +1,8 @@
-// Pattern-file reader. Input: one option byte (optConv 1..3, optLog), then
-// the pattern file's bytes.
+// Pattern-file reader. Input: one option byte (optConv 1..3), then the
+// pattern file's bytes.
 #include "fuzz_support.h"
+#include "j2s_support.h"
+#include "j2sconv/j2s_options.h"
 #include "j2sconv/pattern_file.h"
 
 using namespace velk;
@@ -11,17 +13,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::MemFile file("patterns");
     fuzz::Input input(data, size);
     const std::uint8_t options = input.byte();
     const int optConv = 1 + options % 3;
-    const int optLog = (options >> 2) & 1;
-    file.set(input.rest());
 
-    j2s::Run run;
-    run.optLog = optLog;
-    const std::int32_t rc = j2s::readPatternFile(run, optConv, file.path());
-    const j2s::PatternSet& set = run.patterns;
+    j2s::PatternSet set;
+    const std::int32_t rc =
+        fuzz::loadPatterns(input.rest(), *j2s::decodeOptions(optConv, 0, 0, 0).a2e, set);
     if (rc != 0) {
         FUZZ_CHECK(rc == -2 || rc == -17);  // nothing here can fail to open or run out of memory
         return 0;

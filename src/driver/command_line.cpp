@@ -3,6 +3,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "j2sconv/trim_fields.h"
+
 namespace velk {
 
 namespace {
@@ -55,7 +57,7 @@ bool checkJ2s(int argc, const char* const* argv, CommandLine& cl) {
     if (argc >= 10) {
         std::int32_t optTrim = 0;
         if (!readNumber(argv[9], optTrim)) return false;
-        cl.trimFlags = trimFlagsFor(optTrim);
+        cl.trimFlags = j2s::trimFlagsFor(optTrim);
         if (cl.trimFlags < 0) {
             cl.trimFlags = 0;
             return false;
@@ -71,12 +73,6 @@ bool checkMkp(const char* const* argv, CommandLine& cl) {
 }
 
 }  // namespace
-
-std::int32_t trimFlagsFor(std::int32_t optTrim) {
-    static const std::int32_t flags[] = {0, 1, 2, 4, 6, 9, 10, 12, 14};
-    if (optTrim < 0 || optTrim > 8) return -1;
-    return flags[optTrim];
-}
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
     CommandLine cl;

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "j2sconv/j2s_options.h"
+
 namespace velk {
 
 // Stands in for the pattern path when j2s is given none.
-inline constexpr const char kNoPattern[] = "_********_";
+inline constexpr const char* kNoPattern = j2s::kNoPatternMark;
 // A path must fit a 260-byte buffer with its terminating NUL.
 inline constexpr std::size_t kMaxPathLength = 259;
 
@@ -32,8 +34,5 @@ struct CommandLine {
 
 // Checks the arguments in their fixed order, stopping at the first failure.
 CommandLine parseCommandLine(int argc, const char* const* argv);
-
-// optTrim 0..8 to its trimming bit set; -1 for any other value.
-std::int32_t trimFlagsFor(std::int32_t optTrim);
 
 }  // namespace velk

@@ -10,12 +10,12 @@
 #include "driver/platform.h"
 #include "driver/usage_texts.h"
 #include "driver/workers.h"
+#include "shared/version.h"
 
 namespace velk {
 
 namespace {
 
-constexpr float kVersion = 1.1f;
 constexpr char kKeyPrompt[] = "\n確認したら、どれかキーを押してください!!\n";
 constexpr std::size_t kLogPathCapacity = 4096;
 
@@ -42,7 +42,7 @@ void showUsage(const char* word, void (*waitForKey)()) {
     if (word == nullptr || is("mkp")) screen(kMkpUsage, waitForKey);
     if (is("v")) {
         char banner[128];
-        std::snprintf(banner, sizeof banner, "VELK V%.2f %s\n", static_cast<double>(kVersion),
+        std::snprintf(banner, sizeof banner, "VELK V%s %s\n", kVersionText,
                       "JEF/EBCDIC <-> シフトJIS 変換ツール");
         screen(banner, waitForKey);
     }

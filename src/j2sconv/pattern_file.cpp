@@ -1,17 +1,8 @@
 #include "j2sconv/pattern_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
-#include <memory>
-#include <new>
 #include <string>
-
-#include "driver/file_io.h"
-#include "driver/messages.h"
-#include "tblank/single_byte_tables.h"
 
 namespace velk::j2s {
 
@@ -19,16 +10,6 @@ namespace {
 
 // Position digits and keywords beyond this are not a prefix anyone writes.
 constexpr std::size_t kMaxPrefixField = 255;
-// Keeps every length and position of a pattern inside its 32-bit fields.
-constexpr std::size_t kMaxLineLength = std::size_t{1} << 30;
-
-enum class LineError { None, DigitsOnly, BadKeyword, NoPattern, BadChar, OddN, KeywordBeyond };
-
-struct LineOutcome {
-    LineError error = LineError::None;
-    std::int64_t column = 0;      // BadChar: 1-based column in the whole line
-    std::int64_t keywordEnd = 0;  // KeywordBeyond: last position the keyword covers
-};
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -42,8 +23,10 @@ bool isPatternChar(char c) {
     }
 }
 
+}  // namespace
+
 // Parses one pattern line (line end removed, length 2 or more, not a comment).
-LineOutcome parseLine(std::string_view line, const ByteTable& a2e, RecordPattern& p) {
+LineOutcome parsePatternLine(std::string_view line, const ByteTable& a2e, RecordPattern& p) {
     std::size_t digits = 0;
     while (digits < line.size() && isDigit(line[digits])) ++digits;
     if (digits == line.size()) return {LineError::DigitsOnly};
@@ -95,119 +78,23 @@ LineOutcome parseLine(std::string_view line, const ByteTable& a2e, RecordPattern
     return {};
 }
 
-std::int32_t reportLineError(int optLog, const LineOutcome& o, const RecordPattern& p) {
-    switch (o.error) {
-        case LineError::DigitsOnly:
-            say(optLog, "レコードパターンの内容が数字のみです\n");
-            break;
-        case LineError::BadKeyword:
-            say(optLog, "レコードパターンのキーワード指定に誤りがあります\n");
-            break;
-        case LineError::NoPattern:
-            say(optLog, "レコードパターンが指定されていません\n");
-            break;
-        case LineError::BadChar:
-            say(optLog, "レコードパターンに認識できない文字が使われています(桁位置=%ld)\n",
-                static_cast<long>(o.column));
-            break;
-        case LineError::OddN:
-            say(optLog, "レコードパターンの[N]の文字数が 2 の倍数ではありません\n");
-            break;
-        case LineError::KeywordBeyond:
-            say(optLog,
-                "レコードパターンの長さとキーワードの指定に矛盾があります"
-                "(パターン長=%ld/キーワード位置+キーワード長=%ld)\n",
-                static_cast<long>(p.length), static_cast<long>(o.keywordEnd));
-            break;
-        case LineError::None:
-            return 0;
-    }
-    return -2;
+std::string_view patternLineOf(std::string_view line) {
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() < 2 || line[0] == '#') return {};
+    return line;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-struct LineBuffer {
-    char* data = nullptr;
-    std::size_t capacity = 0;
-    ~LineBuffer() { std::free(data); }
-};
-
-std::int32_t readPatterns(Run& run, int optConv, const char* path) {
-    const int optLog = run.optLog;
-    PatternSet& set = run.patterns;
-    set.patterns.clear();
+SetError finishPatternSet(PatternSet& set) {
     set.multiPattern = false;
-
-    FileHandle fd = openInput(path);  // refuses a directory, unlike fopen
-    if (!fd.isOpen()) {
-        say(optLog, "[%s]のオープンに失敗しました\n", path);
-        return -12;
-    }
-    std::int64_t size = fileSize(fd.get());
-    if (size < 0) {
-        say(optLog, "[%s]の情報取得(stat)に失敗しました\n", path);
-        return -12;
-    }
-    if (size == 0) {
-        say(optLog, "[%s]のファイルサイズが 0 です\n", path);
-        return -17;
-    }
-    std::unique_ptr<std::FILE, FileCloser> file(fdopen(fd.get(), "r"));
-    if (!file) {
-        say(optLog, "[%s]のオープンに失敗しました\n", path);
-        return -12;
-    }
-    fd.release();
-
-    const ByteTable& a2e = a2eTableFor(optConv);
-    LineBuffer buf;
-    for (;;) {
-        errno = 0;
-        ssize_t got = getline(&buf.data, &buf.capacity, file.get());
-        if (got < 0) {
-            if (errno == ENOMEM) {
-                say(optLog, "メモリ不足です\n");
-                return -30;
-            }
-            if (std::ferror(file.get())) {
-                say(optLog, "[%s]のオープンに失敗しました\n", path);
-                return -12;
-            }
-            break;
-        }
-        std::string_view line(buf.data, static_cast<std::size_t>(got));
-        if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() < 2 || line[0] == '#') continue;
-        if (line.size() > kMaxLineLength) {
-            say(optLog, "メモリ不足です\n");
-            return -30;
-        }
-        RecordPattern pattern;
-        LineOutcome outcome = parseLine(line, a2e, pattern);
-        if (outcome.error != LineError::None) return reportLineError(optLog, outcome, pattern);
-        set.patterns.push_back(std::move(pattern));
-    }
-
-    if (set.patterns.empty()) {
-        say(optLog, "[%s]のファイルに有効なレコードパターンがありません\n", path);
-        return -17;
-    }
+    if (set.patterns.empty()) return SetError::NoPattern;
     if (set.patterns.size() > 1) {
-        for (const RecordPattern& p : set.patterns) {
-            if (p.keywordPos == 0 || p.keywordLen == 0 || !p.hasKeyword) {
-                say(optLog, "レコードパターンが複数指定されていますがキーワードが指定されていません\n");
-                return -2;
-            }
-        }
+        for (const RecordPattern& p : set.patterns)
+            if (p.keywordPos == 0 || p.keywordLen == 0 || !p.hasKeyword) return SetError::NoKeyword;
         set.multiPattern = true;
     }
-    return 0;
+    return SetError::None;
 }
-
-}  // namespace
 
 std::int64_t sourceLengthOf(std::string_view pattern) {
     std::int64_t total = 0;
@@ -243,15 +130,6 @@ std::int64_t sourceLengthOf(std::string_view pattern) {
     }
     closeRun();
     return total;
-}
-
-std::int32_t readPatternFile(Run& run, int optConv, const char* path) {
-    try {
-        return readPatterns(run, optConv, path);
-    } catch (const std::bad_alloc&) {
-        say(run.optLog, "メモリ不足です\n");
-        return -30;
-    }
 }
 
 PatternSizes summarisePatterns(const PatternSet& set) {

@@ -1,20 +1,39 @@
-// Reading record pattern files: one pattern per line, each optionally led by
-// a keyword prefix "position:keyword:" that picks it for matching records.
+// Record pattern files, line by line: one pattern per line, each optionally
+// led by a keyword prefix "position:keyword:" that picks it for matching
+// records. Pure over text; run_j2s.cpp reads the file and says what fails.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "j2sconv/j2s_run.h"
 #include "j2sconv/record_pattern.h"
+#include "tblank/single_byte_tables.h"
 
 namespace velk::j2s {
 
-// Loads path into run.patterns (emptied first), writing messages under
-// run.optLog. Keywords go to EBCDIC through the a2e table of optConv.
-// Returns 0, or -2 (malformed line), -12 (cannot open or read), -17 (empty,
-// or no pattern line), -30 (out of memory).
-std::int32_t readPatternFile(Run& run, int optConv, const char* path);
+// Keeps every length and position of a pattern inside its 32-bit fields.
+inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 30;
+
+enum class LineError { None, DigitsOnly, BadKeyword, NoPattern, BadChar, OddN, KeywordBeyond };
+
+struct LineOutcome {
+    LineError error = LineError::None;
+    std::int64_t column = 0;      // BadChar: 1-based column in the whole line
+    std::int64_t keywordEnd = 0;  // KeywordBeyond: last position the keyword covers
+};
+
+// The line without its line end, or an empty view for a line that holds no
+// pattern (shorter than 2, or a comment).
+std::string_view patternLineOf(std::string_view line);
+
+// Parses one pattern line into p. Keywords go to EBCDIC through a2e.
+LineOutcome parsePatternLine(std::string_view line, const ByteTable& a2e, RecordPattern& p);
+
+enum class SetError { None, NoPattern, NoKeyword };
+
+// Checks the loaded set as a whole and sets multiPattern.
+SetError finishPatternSet(PatternSet& set);
 
 struct PatternSizes {
     std::int64_t maxPatternLength = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "j2sconv/record_walk.h"
+#include "shared/jef_codes.h"
 
 namespace velk::j2s {
 
@@ -17,7 +18,7 @@ bool matches(const RecordPattern& p, std::span<const std::uint8_t> head, bool sk
     std::size_t extra = 0;
     for (std::size_t i = 0; i < limit && i < head.size(); ++i) {
         char c = i < p.text.size() ? p.text[i] : '\0';
-        if (skipShift && isShiftCode(head[i]) && c != 'C' && c != 'P') {
+        if (skipShift && jef::isShiftCode(head[i]) && c != 'C' && c != 'P') {
             ++extra;
             ++limit;
         }

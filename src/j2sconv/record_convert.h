@@ -1,15 +1,37 @@
-// Pattern-driven conversion: record by record under the run's patterns.
+// Pattern-driven conversion: record by record under the run's patterns,
+// over buffers, reaching files, log and progress only through Io.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <vector>
 
-#include "j2sconv/j2s_run.h"
+#include "j2sconv/j2s_io.h"
+#include "j2sconv/record_layout.h"
+#include "j2sconv/record_pattern.h"
+#include "j2sconv/record_walk.h"
 
 namespace velk::j2s {
 
-// Returns the number of line ends written, -1 after unmapped characters, or
-// -2, -21, -25, -30 on a hard failure.
-std::int32_t convertRecords(Run& run, int optConv, int optSkip, int trimFlags,
-                            std::int64_t readLength);
+// The patterns compiled for the loop.
+struct RecordPlan {
+    const PatternSet* patterns = nullptr;
+    std::vector<RecordLayout> layouts;  // one per pattern, in the same order
+    std::size_t readLength = 0;         // bytes in hand to choose a pattern: the longest source
+    std::size_t recordMax = 0;          // the longest output record, line end included
+};
+
+RecordPlan planRecords(const PatternSet& set);
+
+struct RecordJob {
+    int trimFlags = 0;        // trim* bits of trim_fields.h
+    bool addLineEnd = false;  // CR LF after every record
+};
+
+// Converts the whole input. `in` and `out` start as recordBufferSizes says;
+// `in` grows when a record (with skipped shift codes) outruns it.
+Outcome convertRecords(const RecordPlan& plan, const RecordTables& tables, const RecordJob& job,
+                       std::vector<std::uint8_t>& in, std::span<std::uint8_t> out, const Io& io);
 
 }  // namespace velk::j2s

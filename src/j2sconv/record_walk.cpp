@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "j2sconv/record_wide.h"
+#include "shared/jef_codes.h"
 
 namespace velk::j2s {
 
@@ -145,7 +146,7 @@ private:
             }
             if (v == charUnmapped) {
                 errors_.push_back({ConversionError::SingleByte, src_[s_], s_});
-                v = 0x20;
+                v = jef::kSubstituteSingle;
             }
             out_[o_++] = static_cast<std::uint8_t>(v);
             ++s_;
@@ -180,8 +181,8 @@ private:
                 if (avail == 0) return stopAt(run.start + 2 * k);
                 // A lead byte cut off by the end of the input.
                 errors_.push_back({ConversionError::LoneLeadByte, src_[s_], s_});
-                out_[o_++] = 0x81;
-                out_[o_++] = 0x40;
+                out_[o_++] = jef::kSubstituteKanji[0];
+                out_[o_++] = jef::kSubstituteKanji[1];
                 ++s_;
                 continue;
             }
@@ -189,7 +190,7 @@ private:
             KanjiEntry e = table[code];
             if ((e[0] | e[1]) == 0) {
                 errors_.push_back({ConversionError::Kanji, code, s_});
-                e = {0x81, 0x40};
+                e = {jef::kSubstituteKanji[0], jef::kSubstituteKanji[1]};
             }
             out_[o_++] = e[0];
             out_[o_++] = e[1];
@@ -288,13 +289,12 @@ private:
 
 }  // namespace
 
-RecordTables recordTables(int optConv, int optSkip) {
+RecordTables recordTables(const ByteTable& e2a, bool skipShift) {
     RecordTables tables;
-    const ByteTable& e2a = e2aTableFor(optConv);
-    tables.skipShift = optSkip != 1;
+    tables.skipShift = skipShift;
     for (int b = 0; b < 256; ++b) {
         std::uint16_t v = e2a[b] != 0 ? e2a[b] : charUnmapped;
-        if (tables.skipShift && isShiftCode(static_cast<std::uint8_t>(b))) {
+        if (tables.skipShift && jef::isShiftCode(static_cast<std::uint8_t>(b))) {
             v = charShift;
             tables.skips[b] = 1;
         }

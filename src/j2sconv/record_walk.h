@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "j2sconv/code_marks.h"
+#include "j2sconv/j2s_io.h"
 #include "j2sconv/jis_shortcut.h"
 #include "j2sconv/record_layout.h"
 #include "tblank/single_byte_tables.h"
@@ -17,8 +19,8 @@ namespace velk::j2s {
 
 // Lookup values for X, A and 9 positions: the output byte, or one of the
 // flags below.
-inline constexpr std::uint16_t charUnmapped = 0x100;
-inline constexpr std::uint16_t charShift = 0x200;
+inline constexpr std::uint16_t charUnmapped = kMarkUnmapped;
+inline constexpr std::uint16_t charShift = kMarkShift;
 
 struct RecordTables {
     std::array<std::uint16_t, 256> chars{};  // EBCDIC byte -> output or flags
@@ -30,17 +32,8 @@ struct RecordTables {
     bool wide = true;                        // runs through record_wide where the processor can
 };
 
-// optConv picks the single-byte table; optSkip 1 keeps shift codes as data.
-RecordTables recordTables(int optConv, int optSkip);
-
-inline bool isShiftCode(std::uint8_t b) { return b == 0x28 || b == 0x29 || b == 0x38; }
-
-struct ConversionError {
-    enum Kind : std::uint8_t { SingleByte, Kanji, LoneLeadByte };
-    Kind kind;
-    std::uint16_t code;   // the byte, or lead byte * 256 + trail byte
-    std::size_t offset;   // of the (lead) byte in the record's source
-};
+// e2a is the run's single-byte table; skipShift false keeps shift codes as data.
+RecordTables recordTables(const ByteTable& e2a, bool skipShift);
 
 enum class RecordStatus : std::uint8_t {
     Done,

@@ -1,173 +1,399 @@
+// The j2s worker: decodes the options, opens the files, runs the stream or
+// the record loop over them, and writes every message, the error log and
+// the progress line. The only j2s file that touches files or the terminal.
+#include "j2sconv/run_j2s.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <new>
+#include <span>
+#include <vector>
 
 #include "driver/file_io.h"
 #include "driver/messages.h"
 #include "driver/platform.h"
+#include "driver/progress.h"
 #include "driver/workers.h"
 #include "j2sconv/error_log.h"
-#include "j2sconv/j2s_run.h"
+#include "j2sconv/j2s_io.h"
+#include "j2sconv/j2s_result.h"
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/record_convert.h"
 #include "j2sconv/stream_convert.h"
+#include "shared/texts.h"
 
-namespace velk {
+namespace velk::j2s {
 
 namespace {
 
-using j2s::Run;
+bool isNoPattern(const char* patnPath) {
+    return std::strncmp(patnPath, kNoPatternMark, kNoPatternMarkLength) == 0;
+}
 
-// Stands in for a pattern path when none is given; only its first ten
-// characters are compared.
-constexpr char kNoPatternMark[] = "_********_";
-constexpr std::size_t kNoPatternMarkLength = 10;
+struct Files {
+    FileHandle jef;                // input
+    FileHandle sjis;               // output
+    std::FILE* log = nullptr;      // conversion-error lines: the log file, or stdout
+    std::int64_t jefSize = 0;
 
-// Closes the log stream on every way out. Standard output is only flushed:
-// the driver still uses it after the run.
-struct LogCloser {
-    Run& run;
-    ~LogCloser() {
-        if (run.log == nullptr) return;
-        if (run.log == stdout)
+    // Closes the log stream on every way out. Standard output is only
+    // flushed: the driver still uses it after the run.
+    ~Files() {
+        if (log == nullptr) return;
+        if (log == stdout)
             std::fflush(stdout);
         else
-            std::fclose(run.log);
-        run.log = nullptr;
+            std::fclose(log);
     }
 };
 
 // The output is truncated before the pattern file is read, so it must name
 // neither the input nor the pattern file.
-bool outputWouldDestroy(const Run& run, const char* sjisPath, const char* patnPath) {
-    if (isSameFile(run.jefFile.get(), sjisPath)) return true;
-    if (std::strncmp(patnPath, kNoPatternMark, kNoPatternMarkLength) == 0) return false;
+bool outputWouldDestroy(const Files& files, const char* sjisPath, const char* patnPath) {
+    if (isSameFile(files.jef.get(), sjisPath)) return true;
+    if (isNoPattern(patnPath)) return false;
     FileHandle pattern = openInput(patnPath);
     return pattern.isOpen() && isSameFile(pattern.get(), sjisPath);
 }
 
-std::int32_t openFiles(Run& run, const char* jefPath, const char* sjisPath,
+std::int32_t openFiles(int optLog, Files& files, const char* jefPath, const char* sjisPath,
                        const char* patnPath) {
-    run.jefFile = openInput(jefPath);
-    if (!run.jefFile.isOpen()) {
+    files.jef = openInput(jefPath);
+    if (!files.jef.isOpen()) {
         const int err = errno;
         if (err == ENOENT)
-            say(run.optLog, "[%s]が見つかりません\n", jefPath);
+            say(optLog, "[%s]が見つかりません\n", jefPath);
         else
-            say(run.optLog, "[%s]のオープンに失敗しました(原因=%s)\n", jefPath, std::strerror(err));
-        return -11;
+            say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", jefPath, std::strerror(err));
+        return kInputOpen;
     }
-    run.jefSize = fileSize(run.jefFile.get());
-    if (run.jefSize < 0) {
-        say(run.optLog, "[%s]の情報取得(stat)に失敗しました\n", jefPath);
-        return -11;
+    files.jefSize = fileSize(files.jef.get());
+    if (files.jefSize < 0) {
+        say(optLog, "[%s]の情報取得(stat)に失敗しました\n", jefPath);
+        return kInputOpen;
     }
-    if (run.jefSize == 0) {
-        say(run.optLog, "[%s]のファイルサイズが 0 です\n", jefPath);
-        return -16;
+    if (files.jefSize == 0) {
+        say(optLog, "[%s]のファイルサイズが 0 です\n", jefPath);
+        return kEmptyInput;
     }
-    if (outputWouldDestroy(run, sjisPath, patnPath)) {
-        say(run.optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath,
+    if (outputWouldDestroy(files, sjisPath, patnPath)) {
+        say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath,
             "入力ファイルと同じファイルです");
-        return -10;
+        return kOutputOpen;
     }
-    run.sjisFile = createOutput(sjisPath);
-    if (!run.sjisFile.isOpen()) {
+    files.sjis = createOutput(sjisPath);
+    if (!files.sjis.isOpen()) {
         const int err = errno;
-        say(run.optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath, std::strerror(err));
-        return -10;
+        say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath, std::strerror(err));
+        return kOutputOpen;
     }
     return 0;
 }
 
 // The log is opened whatever optLog says; when it cannot be, the failure is
 // always reported and the error lines go to standard output.
-void openLog(Run& run, char* logPath, std::size_t logPathCapacity) {
-    j2s::ErrorLogOpen opened = j2s::openErrorLog(logPath, logPathCapacity);
+void openLog(Files& files, char* logPath, std::size_t logPathCapacity) {
+    ErrorLogOpen opened = openErrorLog(logPath, logPathCapacity);
     if (opened.file != nullptr) {
-        run.log = opened.file;
+        files.log = opened.file;
         return;
     }
     platform::printText(stdout, "[%s]のオープンに失敗しました(原因=%s)\n", logPath,
                         std::strerror(opened.error));
-    run.log = stdout;
+    files.log = stdout;
     // The driver deletes the name it holds: never let that be another run's log.
     if (opened.nameTaken && logPathCapacity > 0) logPath[0] = '\0';
 }
 
-bool allocate(Run& run, std::size_t inSize, std::size_t outSize) {
+void logErrors(std::FILE* log, std::span<const ConversionError> errors, std::int64_t start) {
+    for (const ConversionError& e : errors) {
+        const long at = static_cast<long>(start + static_cast<std::int64_t>(e.offset) + 1);
+        const auto code = static_cast<unsigned>(e.code);
+        switch (e.kind) {
+            case ConversionError::SingleByte:
+                platform::printText(log, "EBCDIC->JIS 変換エラー(EBCDIC=0x%02x/%ldバイト目)\n",
+                                    code, at);
+                break;
+            case ConversionError::Kanji:
+                platform::printText(log, "JEF->シフトJIS 変換エラー(JEF=0x%04x/%ldバイト目)\n",
+                                    code, at);
+                break;
+            case ConversionError::LoneLeadByte:
+                platform::printText(log, "JEF->シフトJIS 変換エラー(JEF=0x%02x/%ldバイト目)\n",
+                                    code, at);
+                break;
+        }
+    }
+}
+
+void sayFailure(int optLog, Failure failure, int error) {
+    switch (failure) {
+        case Failure::ReadFailed:
+            say(optLog, "JEFファイルの読み込みに失敗しました\n");
+            break;
+        case Failure::WriteFailed:
+            say(optLog, texts::kSjisWriteFailed, std::strerror(error));
+            break;
+        case Failure::DataLessPattern:
+            say(optLog, "データの桁がないレコードパターンでは変換できません\n");
+            break;
+        case Failure::BadZonedRun:
+            say(optLog, "レコードパターンのサイン付き数字の指定に誤りがあります\n");
+            break;
+        case Failure::BadPackedRun:
+            say(optLog, "レコードパターンの COMP-3 数字の指定に誤りがあります\n");
+            break;
+        case Failure::NoMemory:
+            say(optLog, texts::kNoMemory);
+            break;
+    }
+}
+
+std::int32_t resultOf(const Outcome& outcome) {
+    if (outcome.failed) {
+        switch (outcome.failure) {
+            case Failure::ReadFailed: return kReadFailed;
+            case Failure::WriteFailed: return kWriteFailed;
+            case Failure::NoMemory: return kNoMemory;
+            case Failure::DataLessPattern:
+            case Failure::BadZonedRun:
+            case Failure::BadPackedRun: return kBadPattern;
+        }
+    }
+    if (outcome.unmapped) return kUnmapped;
+    // A count beyond the result's range still reports success.
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>(outcome.lineEnds, std::numeric_limits<std::int32_t>::max()));
+}
+
+// The loops' callbacks over the run's files, log and progress line.
+struct FileIo {
+    int optLog;
+    Files& files;
+    ProgressState progress;
+    Io io;
+
+    FileIo(int optLog_, Files& files_) : optLog(optLog_), files(files_) {
+        io.read = [this](std::uint8_t* p, std::size_t n) { return readFull(files.jef.get(), p, n); };
+        io.write = [this](const std::uint8_t* p, std::size_t n) {
+            return writeFull(files.sjis.get(), p, n);
+        };
+        io.reportErrors = [this](std::span<const ConversionError> errors, std::int64_t start) {
+            if (optLog == 1) logErrors(files.log ? files.log : stdout, errors, start);
+        };
+        io.failed = [this](Failure f, int error) { sayFailure(optLog, f, error); };
+        io.progress = [this](std::int64_t done) {
+            if (optLog == 1) showProgress(progress, done, files.jefSize);
+        };
+    }
+    FileIo(const FileIo&) = delete;
+
+    void startProgress() {
+        if (optLog == 1) showProgress(progress, 0, 0);
+    }
+};
+
+struct Buffers {
+    std::vector<std::uint8_t> in, out;
+};
+
+bool allocate(int optLog, Buffers& buffers, BufferSizes sizes) {
     try {
-        run.inBuf.resize(inSize);
-        run.outBuf.resize(outSize);
+        buffers.in.resize(sizes.in);
+        buffers.out.resize(sizes.out);
         return true;
     } catch (const std::bad_alloc&) {
-        say(run.optLog, "メモリ不足です\n");
+        say(optLog, texts::kNoMemory);
         return false;
     }
 }
 
-std::int32_t runStream(Run& run, int optConv, int recSize) {
-    const std::int64_t blockLength = j2s::streamBlockLength(recSize, run.jefSize);
-    run.addLineEnd = recSize != 0;
-    // Output is never longer than its input, plus the line end.
-    const std::size_t inSize = j2s::streamBufferSize(blockLength);
-    if (!allocate(run, inSize, inSize + 2)) return -30;
-    return j2s::convertStream(run, optConv, blockLength);
+std::int32_t runStream(int optLog, const Options& options, Files& files) {
+    StreamJob job;
+    job.blockLength = streamBlockLength(options.recSize, files.jefSize);
+    job.inputSize = files.jefSize;
+    job.addLineEnd = options.addLineEnd;
+    Buffers buffers;
+    if (!allocate(optLog, buffers, streamBufferSizes(job.blockLength))) return kNoMemory;
+    const StreamTables tables = makeStreamTables(*options.e2a);
+    FileIo fileIo(optLog, files);
+    fileIo.startProgress();
+    return resultOf(convertStream(tables, job, buffers.in, buffers.out, fileIo.io));
 }
 
-std::int32_t runPatterns(Run& run, int optConv, int recSize, int optSkip, int trimFlags,
-                         const char* patnPath) {
-    std::int32_t rc = j2s::readPatternFile(run, optConv, patnPath);
+std::int32_t runRecords(int optLog, const Options& options, Files& files, const char* patnPath) {
+    PatternSet patterns;
+    const std::int32_t rc = loadPatternFile(optLog, options, patnPath, patterns);
     if (rc != 0) return rc;
-    const j2s::PatternSizes sizes = j2s::summarisePatterns(run.patterns);
-    run.addLineEnd = recSize != 0;
-    // Room to append further input to a record; each sign or packed run
-    // adds at most one sign character; then the line end.
-    const auto inSize = static_cast<std::size_t>(std::max<std::int64_t>(2 * sizes.maxSourceLength, 1));
-    const auto outSize = static_cast<std::size_t>(2 * sizes.maxPatternLength + 2);
-    if (!allocate(run, inSize, outSize)) return -30;
-    return j2s::convertRecords(run, optConv, optSkip, trimFlags, sizes.maxSourceLength);
+    const RecordPlan plan = planRecords(patterns);
+    Buffers buffers;
+    if (!allocate(optLog, buffers, recordBufferSizes(plan.readLength, plan.recordMax)))
+        return kNoMemory;
+    const RecordTables tables = recordTables(*options.e2a, options.skipShift);
+    const RecordJob job{options.trimFlags, options.addLineEnd};
+    FileIo fileIo(optLog, files);
+    fileIo.startProgress();
+    return resultOf(convertRecords(plan, tables, job, buffers.in, buffers.out, fileIo.io));
 }
 
-std::int32_t runConversion(int optLog, int optConv, int recSize, int optSkip, int trimFlags,
-                           const char* jefPath, const char* sjisPath, const char* patnPath,
-                           char* logPath, std::size_t logPathCapacity) {
-    Run run;
-    run.optLog = optLog;
-    LogCloser logCloser{run};
-
-    std::int32_t rc = openFiles(run, jefPath, sjisPath, patnPath);
+std::int32_t runConversion(int optLog, const Options& options, const char* jefPath,
+                           const char* sjisPath, const char* patnPath, char* logPath,
+                           std::size_t logPathCapacity) {
+    Files files;
+    std::int32_t rc = openFiles(optLog, files, jefPath, sjisPath, patnPath);
     if (rc != 0) return rc;
-    openLog(run, logPath, logPathCapacity);
+    openLog(files, logPath, logPathCapacity);
 
-    if (std::strncmp(patnPath, kNoPatternMark, kNoPatternMarkLength) == 0)
-        rc = runStream(run, optConv, recSize);
+    if (isNoPattern(patnPath))
+        rc = runStream(optLog, options, files);
     else
-        rc = runPatterns(run, optConv, recSize, optSkip, trimFlags, patnPath);
+        rc = runRecords(optLog, options, files, patnPath);
 
     // A failed close can lose written data: that is a write failure too.
-    if (!run.sjisFile.close() && rc >= -1) {
-        const int err = errno;
-        say(optLog, "シフトJISファイルの書き込みでエラーが発生しました(原因=%s)\n",
-            std::strerror(err));
-        rc = -25;
+    if (!files.sjis.close() && rc >= kUnmapped) {
+        say(optLog, texts::kSjisWriteFailed, std::strerror(errno));
+        rc = kWriteFailed;
     }
     return rc;
 }
 
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+struct LineBuffer {
+    char* data = nullptr;
+    std::size_t capacity = 0;
+    ~LineBuffer() { std::free(data); }
+};
+
+std::int32_t sayLineError(int optLog, const LineOutcome& o, const RecordPattern& p) {
+    switch (o.error) {
+        case LineError::DigitsOnly:
+            say(optLog, "レコードパターンの内容が数字のみです\n");
+            break;
+        case LineError::BadKeyword:
+            say(optLog, "レコードパターンのキーワード指定に誤りがあります\n");
+            break;
+        case LineError::NoPattern:
+            say(optLog, "レコードパターンが指定されていません\n");
+            break;
+        case LineError::BadChar:
+            say(optLog, "レコードパターンに認識できない文字が使われています(桁位置=%ld)\n",
+                static_cast<long>(o.column));
+            break;
+        case LineError::OddN:
+            say(optLog, "レコードパターンの[N]の文字数が 2 の倍数ではありません\n");
+            break;
+        case LineError::KeywordBeyond:
+            say(optLog,
+                "レコードパターンの長さとキーワードの指定に矛盾があります"
+                "(パターン長=%ld/キーワード位置+キーワード長=%ld)\n",
+                static_cast<long>(p.length), static_cast<long>(o.keywordEnd));
+            break;
+        case LineError::None:
+            return 0;
+    }
+    return kBadPattern;
+}
+
+std::int32_t loadPatterns(int optLog, const Options& options, const char* path,
+                          PatternSet& set) {
+    set.patterns.clear();
+    set.multiPattern = false;
+
+    FileHandle fd = openInput(path);  // refuses a directory, unlike fopen
+    if (!fd.isOpen()) {
+        say(optLog, "[%s]のオープンに失敗しました\n", path);
+        return kPatternOpen;
+    }
+    std::int64_t size = fileSize(fd.get());
+    if (size < 0) {
+        say(optLog, "[%s]の情報取得(stat)に失敗しました\n", path);
+        return kPatternOpen;
+    }
+    if (size == 0) {
+        say(optLog, "[%s]のファイルサイズが 0 です\n", path);
+        return kEmptyPattern;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(fdopen(fd.get(), "r"));
+    if (!file) {
+        say(optLog, "[%s]のオープンに失敗しました\n", path);
+        return kPatternOpen;
+    }
+    fd.release();
+
+    LineBuffer buf;
+    for (;;) {
+        errno = 0;
+        ssize_t got = getline(&buf.data, &buf.capacity, file.get());
+        if (got < 0) {
+            if (errno == ENOMEM) {
+                say(optLog, texts::kNoMemory);
+                return kNoMemory;
+            }
+            if (std::ferror(file.get())) {
+                say(optLog, "[%s]のオープンに失敗しました\n", path);
+                return kPatternOpen;
+            }
+            break;
+        }
+        const std::string_view line =
+            patternLineOf(std::string_view(buf.data, static_cast<std::size_t>(got)));
+        if (line.empty()) continue;
+        if (line.size() > kMaxLineLength) {
+            say(optLog, texts::kNoMemory);
+            return kNoMemory;
+        }
+        RecordPattern pattern;
+        const LineOutcome outcome = parsePatternLine(line, *options.a2e, pattern);
+        if (outcome.error != LineError::None) return sayLineError(optLog, outcome, pattern);
+        set.patterns.push_back(std::move(pattern));
+    }
+
+    switch (finishPatternSet(set)) {
+        case SetError::NoPattern:
+            say(optLog, "[%s]のファイルに有効なレコードパターンがありません\n", path);
+            return kEmptyPattern;
+        case SetError::NoKeyword:
+            say(optLog, "レコードパターンが複数指定されていますがキーワードが指定されていません\n");
+            return kBadPattern;
+        case SetError::None:
+            break;
+    }
+    return 0;
+}
+
 }  // namespace
+
+std::int32_t loadPatternFile(int optLog, const Options& options, const char* path,
+                             PatternSet& set) {
+    try {
+        return loadPatterns(optLog, options, path, set);
+    } catch (const std::bad_alloc&) {
+        say(optLog, texts::kNoMemory);
+        return kNoMemory;
+    }
+}
+
+}  // namespace velk::j2s
+
+namespace velk {
 
 std::int32_t runJ2s(int optLog, int optConv, int recSize, int optSkip, int trimFlags,
                     const char* jefPath, const char* sjisPath, const char* patnPath,
                     char* logPath, std::size_t logPathCapacity) {
     try {
-        return runConversion(optLog, optConv, recSize, optSkip, trimFlags, jefPath, sjisPath,
-                             patnPath, logPath, logPathCapacity);
+        const j2s::Options options = j2s::decodeOptions(optConv, recSize, optSkip, trimFlags);
+        return j2s::runConversion(optLog, options, jefPath, sjisPath, patnPath, logPath,
+                                  logPathCapacity);
     } catch (...) {  // allocation is the only thing that throws here
-        say(optLog, "メモリ不足です\n");
-        return -30;
+        say(optLog, texts::kNoMemory);
+        return j2s::kNoMemory;
     }
 }
 

@@ -6,11 +6,9 @@
 #include <cstring>
 #include <limits>
 
-#include "driver/file_io.h"
-#include "driver/messages.h"
-#include "driver/progress.h"
+#include "j2sconv/code_marks.h"
 #include "j2sconv/stream_wide.h"
-#include "tblank/single_byte_tables.h"
+#include "shared/jef_codes.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -21,14 +19,10 @@ namespace velk::j2s {
 
 namespace {
 
-constexpr std::uint16_t kShiftIn = 0x100;
-constexpr std::uint16_t kShiftOut = 0x200;
-constexpr std::uint16_t kUnmapped = 0x400;
+constexpr std::uint16_t kShiftIn = kMarkKanjiIn;
+constexpr std::uint16_t kShiftOut = kMarkKanjiOut;
+constexpr std::uint16_t kUnmapped = kMarkUnmapped;
 
-constexpr std::int64_t kWholeFileLimit = 32760;
-constexpr std::int64_t kLargeFileBlock = kWholeFileLimit / 2;
-// Reads and writes span many blocks: fewer system calls, still cache-sized.
-constexpr std::int64_t kIoBytes = 256 * 1024;
 
 // The wide paths move eight bytes as one word, in memory order.
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
@@ -81,40 +75,17 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t plainRun64(
 }
 #endif
 
-void logError(const Run& run, const StreamError& e, std::int64_t blockStart) {
-    if (run.log == nullptr) return;
-    const long position = static_cast<long>(blockStart + static_cast<std::int64_t>(e.index) + 1);
-    const char* format = nullptr;
-    switch (e.kind) {
-        case StreamErrorKind::SingleByte:
-            format = "EBCDIC->JIS 変換エラー(EBCDIC=0x%02x/%ldバイト目)\n";
-            break;
-        case StreamErrorKind::Kanji:
-            format = "JEF->シフトJIS 変換エラー(JEF=0x%04x/%ldバイト目)\n";
-            break;
-        case StreamErrorKind::LoneLead:
-            format = "JEF->シフトJIS 変換エラー(JEF=0x%02x/%ldバイト目)\n";
-            break;
-    }
-    // Only standard output may be a terminal that needs its text converted.
-    if (run.log == stdout)
-        platform::printText(run.log, format, static_cast<unsigned>(e.code), position);
-    else
-        std::fprintf(run.log, format, static_cast<unsigned>(e.code), position);
-}
-
 }  // namespace
 
-StreamTables makeStreamTables(int optConv) {
+StreamTables makeStreamTables(const ByteTable& e2a) {
     StreamTables t;
-    const ByteTable& e2a = e2aTableFor(optConv);
     for (int b = 0; b < 256; ++b)
-        t.single[b] = e2a[b] != 0 ? e2a[b] : static_cast<std::uint16_t>(kUnmapped | ' ');
-    t.single[0x28] = t.single[0x38] = kShiftIn;
-    t.single[0x29] = kShiftOut;
+        t.single[b] = e2a[b] != 0 ? e2a[b] : static_cast<std::uint16_t>(kUnmapped | jef::kSubstituteSingle);
+    t.single[jef::kKanjiIn] = t.single[jef::kKanjiInAlt] = kShiftIn;
+    t.single[jef::kKanjiOut] = kShiftOut;
     for (int b = 0; b < 256; ++b) t.plain[b] = t.single[b] <= 0xFF ? e2a[b] : 0;
     t.kanji.assign(jef2sjis.begin(), jef2sjis.end());
-    for (int lead : {0x28, 0x29, 0x38})
+    for (int lead : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt})
         std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
     t.kanji.push_back(KanjiEntry{0, 0});  // the windows read four bytes at each entry
     t.windows = windowsAvailable();
@@ -127,7 +98,7 @@ StreamTables makeStreamTables(int optConv) {
 
 BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
                           const StreamTables& tables, bool& doubleByte, bool endsFile,
-                          std::vector<StreamError>& errors) {
+                          std::vector<ConversionError>& errors) {
     const std::uint8_t* __restrict src = in.data();
     std::uint8_t* __restrict dst = out;
     const std::size_t n = in.size();
@@ -212,16 +183,16 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
             doubleByte = false;
             ++i;
         } else if (!doubleByte) {
-            if (v & kUnmapped) errors.push_back({StreamErrorKind::SingleByte, b, i});
+            if (v & kUnmapped) errors.push_back({ConversionError::SingleByte, b, i});
             dst[o++] = static_cast<std::uint8_t>(v);
             ++i;
         } else if (i + 1 < n) {
             const std::uint16_t code = static_cast<std::uint16_t>(b << 8 | src[i + 1]);
             const KanjiEntry& e = kanji[code];
             if ((e[0] | e[1]) == 0) {
-                errors.push_back({StreamErrorKind::Kanji, code, i});
-                dst[o] = 0x81;
-                dst[o + 1] = 0x40;
+                errors.push_back({ConversionError::Kanji, code, i});
+                dst[o] = jef::kSubstituteKanji[0];
+                dst[o + 1] = jef::kSubstituteKanji[1];
             } else {
                 dst[o] = e[0];
                 dst[o + 1] = e[1];
@@ -234,8 +205,8 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
             result.consumed = i;
             return result;
         } else {
-            errors.push_back({StreamErrorKind::LoneLead, b, i});
-            dst[o++] = ' ';
+            errors.push_back({ConversionError::LoneLeadByte, b, i});
+            dst[o++] = jef::kSubstituteSingle;
             ++i;
         }
     }
@@ -246,43 +217,44 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
 
 std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize) {
     if (recSize != 0) return recSize;
-    return jefSize <= kWholeFileLimit ? jefSize : kLargeFileBlock;
+    return jefSize <= jef::kWholeFileLimit ? jefSize : jef::kLargeFileBlock;
 }
 
-std::size_t streamBufferSize(std::int64_t blockLength) {
-    return static_cast<std::size_t>(std::max({blockLength, std::int64_t{2}, kIoBytes}));
+BufferSizes streamBufferSizes(std::int64_t blockLength) {
+    // Output is never longer than its input, plus the line end.
+    const auto in = static_cast<std::size_t>(
+        std::max({blockLength, std::int64_t{2}, static_cast<std::int64_t>(kIoBytes)}));
+    return {in, in + 2};
 }
 
-std::int32_t convertStream(Run& run, int optConv, std::int64_t blockLength) {
-    const StreamTables tables = makeStreamTables(optConv);
-    ProgressState progress;
-    if (run.optLog == 1) showProgress(progress, 0, 0);
-
-    std::uint8_t* const in = run.inBuf.data();
-    std::uint8_t* const out = run.outBuf.data();
-    const std::size_t inCapacity = run.inBuf.size();
-    const std::size_t outCapacity = run.outBuf.size();
-    const auto length = static_cast<std::size_t>(blockLength);
+Outcome convertStream(const StreamTables& tables, const StreamJob& job,
+                      std::span<std::uint8_t> inBuf, std::span<std::uint8_t> outBuf,
+                      const Io& io) {
+    std::uint8_t* const in = inBuf.data();
+    std::uint8_t* const out = outBuf.data();
+    const std::size_t inCapacity = inBuf.size();
+    const std::size_t outCapacity = outBuf.size();
+    const auto length = static_cast<std::size_t>(job.blockLength);
 
     std::size_t head = 0, tail = 0;  // unconverted input in in[head, tail)
     bool atEof = false;
-    std::int64_t position = 0;       // file offset of in[head]
+    std::int64_t position = 0;       // input offset of in[head]
     std::size_t outLength = 0;       // converted bytes not yet written
     bool doubleByte = false;
     bool carried = false;            // in[head] is a lead byte left by the last block
-    bool hadUnmapped = false;
-    std::int64_t lineEnds = 0;
-    std::vector<StreamError> errors;
+    Outcome outcome;
+    std::vector<ConversionError> errors;
 
+    auto fail = [&](Failure f, int error) {
+        io.failed(f, error);
+        outcome.failed = true;
+        outcome.failure = f;
+        return outcome;
+    };
     auto flush = [&] {
-        if (writeFull(run.sjisFile.get(), out, outLength)) {
-            outLength = 0;
-            return true;
-        }
-        const int err = errno;
-        say(run.optLog, "シフトJISファイルの書き込みでエラーが発生しました(原因=%s)\n",
-            std::strerror(err));
-        return false;
+        const bool ok = io.write(out, outLength);
+        outLength = 0;
+        return ok;
     };
 
     for (;;) {
@@ -295,11 +267,10 @@ std::int32_t convertStream(Run& run, int optConv, std::int64_t blockLength) {
             std::memmove(in, in + head, tail - head);
             tail -= head;
             head = 0;
-            const std::int64_t got = readFull(run.jefFile.get(), in + tail, inCapacity - tail);
+            const std::int64_t got = io.read(in + tail, inCapacity - tail);
             if (got < 0) {
-                if (!flush()) return -25;
-                say(run.optLog, "JEFファイルの読み込みに失敗しました\n");
-                return -21;
+                if (!flush()) return fail(Failure::WriteFailed, errno);
+                return fail(Failure::ReadFailed, 0);
             }
             atEof = static_cast<std::size_t>(got) < inCapacity - tail;
             tail += static_cast<std::size_t>(got);
@@ -307,34 +278,30 @@ std::int32_t convertStream(Run& run, int optConv, std::int64_t blockLength) {
         const std::size_t n = std::min(want, tail - head);
         if (n == 0) break;
         const bool endsFile = (atEof && head + n == tail) ||
-                              position + static_cast<std::int64_t>(n) == run.jefSize;
-        if (outCapacity - outLength < n + 2 && !flush()) return -25;
+                              position + static_cast<std::int64_t>(n) == job.inputSize;
+        if (outCapacity - outLength < n + 2 && !flush()) return fail(Failure::WriteFailed, errno);
 
         const BlockOutcome block = convertBlock({in + head, n}, out + outLength, tables,
                                                 doubleByte, endsFile, errors);
         if (!errors.empty()) {
-            hadUnmapped = true;
-            if (run.optLog == 1)
-                for (const StreamError& e : errors) logError(run, e, position);
+            outcome.unmapped = true;
+            io.reportErrors(errors, position);
             errors.clear();
         }
         carried = block.carried;
         if (block.consumed == 0) continue;  // only the lead byte: it opens a longer block
         outLength += block.outLength;
-        if (run.addLineEnd) {
+        if (job.addLineEnd) {
             out[outLength++] = 0x0D;
             out[outLength++] = 0x0A;
-            ++lineEnds;
+            ++outcome.lineEnds;
         }
         head += block.consumed;
         position += static_cast<std::int64_t>(block.consumed);
-        if (run.optLog == 1) showProgress(progress, position, run.jefSize);
+        io.progress(position);
     }
-    if (!flush()) return -25;
-    if (hadUnmapped) return -1;
-    // A count beyond the result's range still reports success.
-    return static_cast<std::int32_t>(
-        std::min<std::int64_t>(lineEnds, std::numeric_limits<std::int32_t>::max()));
+    if (!flush()) return fail(Failure::WriteFailed, errno);
+    return outcome;
 }
 
 }  // namespace velk::j2s

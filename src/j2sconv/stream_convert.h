@@ -8,8 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "j2sconv/j2s_run.h"
+#include "j2sconv/j2s_io.h"
 #include "j2sconv/jis_shortcut.h"
+#include "tblank/single_byte_tables.h"
 #include "tblknj/kanji_tables.h"
 
 namespace velk::j2s {
@@ -32,19 +33,7 @@ struct StreamTables {
     JisShortcut jis;
 };
 
-StreamTables makeStreamTables(int optConv);
-
-enum class StreamErrorKind : std::uint8_t {
-    SingleByte,  // EBCDIC byte without mapping; a blank was written
-    Kanji,       // JEF pair without mapping; 0x81 0x40 was written
-    LoneLead,    // kanji lead byte that ends the file; a blank was written
-};
-
-struct StreamError {
-    StreamErrorKind kind;
-    std::uint16_t code;    // the byte, or lead * 256 + trail
-    std::size_t index;     // of the (lead) byte in the block
-};
+StreamTables makeStreamTables(const ByteTable& e2a);
 
 struct BlockOutcome {
     std::size_t outLength = 0;  // bytes written to out
@@ -58,19 +47,21 @@ struct BlockOutcome {
 // character without mapping is appended to errors.
 BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
                           const StreamTables& tables, bool& doubleByte, bool endsFile,
-                          std::vector<StreamError>& errors);
+                          std::vector<ConversionError>& errors);
 
-// Bytes per read: recSize when given, else the whole file up to 32,760
+// Bytes per block: recSize when given, else the whole file up to 32,760
 // bytes, else 16,380.
 std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize);
 
-// Converts run.jefFile into run.sjisFile block by block, reading and
-// writing many blocks at a time. run.inBuf must hold at least
-// streamBufferSize(blockLength) bytes and run.outBuf 2 more. Returns the line
-// ends written, -1 after characters without mapping, -21 on a read failure,
-// -25 on a write failure.
-std::size_t streamBufferSize(std::int64_t blockLength);
+struct StreamJob {
+    std::int64_t blockLength = 0;  // streamBlockLength
+    std::int64_t inputSize = 0;    // size of the input when opened: the block reaching it is the last
+    bool addLineEnd = false;       // CR LF after every block
+};
 
-std::int32_t convertStream(Run& run, int optConv, std::int64_t blockLength);
+// Converts the whole input block by block, reading and writing many blocks
+// at a time through io. The buffers are sized by streamBufferSizes.
+Outcome convertStream(const StreamTables& tables, const StreamJob& job,
+                      std::span<std::uint8_t> in, std::span<std::uint8_t> out, const Io& io);
 
 }  // namespace velk::j2s

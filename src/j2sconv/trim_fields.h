@@ -12,6 +12,24 @@ inline constexpr int trimStart = 2;        // pads at the start
 inline constexpr int trimEnd = 4;          // pads at the end
 inline constexpr int trimDoubleOnly = 8;   // single-byte fields are left as they are
 
+// The j2s optTrim values 0..8 as bit sets; -1 for any other value.
+constexpr int trimFlagsFor(std::int32_t optTrim) {
+    constexpr int flags[] = {
+        0,
+        trimSqueeze,
+        trimStart,
+        trimEnd,
+        trimStart | trimEnd,
+        trimSqueeze | trimDoubleOnly,
+        trimStart | trimDoubleOnly,
+        trimEnd | trimDoubleOnly,
+        trimStart | trimEnd | trimDoubleOnly,
+    };
+    if (optTrim < 0 || optTrim > 8) return -1;
+    return flags[optTrim];
+}
+static_assert(trimFlagsFor(4) == 6 && trimFlagsFor(5) == 9 && trimFlagsFor(8) == 14);
+
 // Rewrites the record in place and returns its new length. Fields are split
 // at commas (empty ones dropped) and joined again with single commas; a
 // field's pad is the blank, or the full-width blank when its content starts

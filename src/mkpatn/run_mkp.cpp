@@ -14,6 +14,7 @@
 #include "driver/workers.h"
 #include "mkpatn/copy_book_parser.h"
 #include "mkpatn/pattern_writer.h"
+#include "shared/texts.h"
 
 namespace velk {
 
@@ -21,7 +22,6 @@ namespace {
 
 using namespace mkp;
 
-constexpr char kOutOfMemoryText[] = "メモリ不足です\n";
 
 // Reads the whole copy-book; false when it cannot be opened or read.
 bool readCopyBook(const char* copyPath, std::string& text) {
@@ -85,7 +85,7 @@ std::int32_t makePattern(int optLog, int optCsv, int optQuote, const char* copyP
     markRedefines(book.items);
     const PatternLines pattern = buildPatternLines(book.items, optCsv, optQuote);
     if (pattern.code != 0) {
-        say(optLog, kOutOfMemoryText);
+        say(optLog, texts::kNoMemory);
         return pattern.code;
     }
     // Writing over the copy-book itself would lose it.
@@ -110,7 +110,7 @@ std::int32_t runMkp(int optLog, int optCsv, int optQuote, const char* copyPath,
     } catch (const std::bad_alloc&) {
     } catch (const std::length_error&) {
     }
-    say(optLog, kOutOfMemoryText);
+    say(optLog, texts::kNoMemory);
     return kOutOfMemory;
 }
 

@@ -17,7 +17,9 @@
 #include "driver/workers.h"
 #include "s2jconv/s2j_convert.h"
 #include "s2jconv/s2j_file_buffers.h"
+#include "s2jconv/s2j_result.h"
 #include "s2jconv/s2j_stream.h"
+#include "shared/texts.h"
 
 namespace velk {
 
@@ -26,13 +28,7 @@ namespace {
 using s2j::ConversionError;
 using s2j::ErrorKind;
 
-constexpr std::int32_t kConversionErrors = -1;
-constexpr std::int32_t kInputFailed = -10;
-constexpr std::int32_t kOutputFailed = -11;
-constexpr std::int32_t kEmptyInput = -15;
-constexpr std::int32_t kReadFailed = -20;
-constexpr std::int32_t kWriteFailed = -26;
-constexpr std::int32_t kNoMemory = -30;
+using namespace s2j;  // result codes
 
 void sayError(int optLog, const ConversionError& e) {
     const long line = static_cast<long>(e.line);
@@ -83,22 +79,22 @@ std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjis
         } else {
             say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath, std::strerror(err));
         }
-        return kInputFailed;
+        return kInputOpen;
     }
     if (isSameFile(in.get(), jefPath)) {
         say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", jefPath,
             "入力ファイルと同じファイルです");
-        return kOutputFailed;
+        return kOutputOpen;
     }
     FileHandle out = createOutput(jefPath);
     if (!out.isOpen()) {
         say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", jefPath, std::strerror(errno));
-        return kOutputFailed;
+        return kOutputOpen;
     }
     const std::int64_t size = fileSize(in.get());
     if (size < 0) {
         say(optLog, "[%s]の情報取得(stat)に失敗しました\n", sjisPath);
-        return kInputFailed;
+        return kInputOpen;
     }
     if (size == 0) {
         say(optLog, "[%s]のファイルサイズが 0 です\n", sjisPath);
@@ -149,7 +145,7 @@ std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjis
             std::strerror(errno));
         return kWriteFailed;
     }
-    if (state.errorCount != 0) return kConversionErrors;
+    if (state.errorCount != 0) return kUnmapped;
     // The result is 32-bit; a count beyond it must not turn into a failure.
     constexpr std::int64_t maxResult = std::numeric_limits<std::int32_t>::max();
     return static_cast<std::int32_t>(state.lineFeeds < maxResult ? state.lineFeeds : maxResult);
@@ -162,7 +158,7 @@ std::int32_t runS2j(int optLog, int optConv, int optOther, const char* sjisPath,
     try {
         return convertFile(optLog, optConv, optOther, sjisPath, jefPath);
     } catch (const std::bad_alloc&) {
-        say(optLog, "メモリ不足です\n");
+        say(optLog, texts::kNoMemory);
         return kNoMemory;
     }
 }

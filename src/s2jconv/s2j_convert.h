@@ -8,13 +8,14 @@
 #include <span>
 #include <vector>
 
+#include "shared/jef_codes.h"
 #include "tblank/single_byte_tables.h"
 
 namespace velk::s2j {
 
-inline constexpr std::uint8_t kKanjiIn = 0x28;
-inline constexpr std::uint8_t kKanjiOut = 0x29;
-inline constexpr std::uint8_t kSpace = 0x40;
+inline constexpr std::uint8_t kKanjiIn = jef::kKanjiIn;
+inline constexpr std::uint8_t kKanjiOut = jef::kKanjiOut;
+inline constexpr std::uint8_t kSpace = jef::kSpace;
 
 // Only the first 100 errors are reported one by one; the 101st is recorded
 // so that the caller can say the limit was passed. Later ones are counted.

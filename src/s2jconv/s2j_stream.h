@@ -9,12 +9,13 @@
 #include <span>
 
 #include "s2jconv/s2j_convert.h"
+#include "shared/jef_codes.h"
 
 namespace velk::s2j {
 
 // Up to this size a file is read in one block; larger files in kBlockSize.
-inline constexpr std::int64_t kWholeFileLimit = 32760;
-inline constexpr std::int64_t kBlockSize = 16380;
+inline constexpr std::int64_t kWholeFileLimit = jef::kWholeFileLimit;
+inline constexpr std::int64_t kBlockSize = jef::kLargeFileBlock;
 
 // Input block size for a file of `fileSize` bytes. Never below 2, so that a
 // kanji always fits into a block with its first byte carried over.

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "j2sconv/j2s_options.h"
 #include "j2sconv/record_layout.h"
 #include "j2sconv/record_walk.h"
 #include "j2sconv/stream_convert.h"
@@ -53,14 +54,14 @@ using StreamResult = std::tuple<std::string, std::vector<std::tuple<int, int, st
 StreamResult streamInBlocks(const StreamTables& tables, const std::string& in, std::size_t length) {
     std::string out;
     std::vector<std::tuple<int, int, std::size_t>> logged;  // kind, code, offset
-    std::vector<StreamError> errors;
+    std::vector<ConversionError> errors;
     bool doubleByte = false;
     for (std::size_t pos = 0; pos < in.size();) {
         const std::size_t n = std::min(length, in.size() - pos);
         std::string dst(n, '\0');
         const BlockOutcome r = convertBlock({bytesOf(in) + pos, n}, reinterpret_cast<std::uint8_t*>(dst.data()),
                                             tables, doubleByte, pos + n == in.size(), errors);
-        for (const StreamError& e : errors) logged.emplace_back(static_cast<int>(e.kind), e.code, pos + e.index);
+        for (const ConversionError& e : errors) logged.emplace_back(static_cast<int>(e.kind), e.code, pos + e.offset);
         errors.clear();
         out.append(dst, 0, r.outLength);
         pos += r.consumed == 0 ? n : r.consumed;  // blocks here are never a lone lead byte
@@ -72,7 +73,7 @@ TEST(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
     const std::vector<Pool> pools = jefPools();
     std::mt19937 rng(777);
     for (int optConv : {1, 2, 3}) {
-        const StreamTables all = makeStreamTables(optConv);
+        const StreamTables all = makeStreamTables(*decodeOptions(optConv, 0, 0, 0).e2a);
         StreamTables noWide = all, noWindows = all, noShortcut = all, none = all;
         noWide.wide = noWindows.windows = none.wide = none.windows = false;
         noShortcut.jis.count = none.jis.count = -1;
@@ -109,7 +110,7 @@ TEST(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
     std::mt19937 rng(31337);
     for (int optConv : {1, 2, 3}) {
         for (int optSkip : {0, 1}) {
-            const RecordTables fast = recordTables(optConv, optSkip);
+            const RecordTables fast = recordTables(*decodeOptions(optConv, 0, optSkip, 0).e2a, optSkip != 1);
             RecordTables slow = fast;
             slow.wide = false;
             for (int round = 0; round < 150; ++round) {

@@ -5,25 +5,24 @@
 #include <vector>
 
 #include "j2sconv/pattern_file.h"
+#include "j2sconv/run_j2s.h"
 #include "support/run_velk.h"
 
 namespace {
 
-using velk::j2s::Run;
-
 struct Loaded {
     std::int32_t rc;
     std::string out;
-    Run run;
+    velk::j2s::PatternSet patterns;
 };
 
 Loaded load(const std::string& content, int optConv = 3, int optLog = 1) {
     const std::string path = velk::test::makeTempDir() + "/p.ptn";
     velk::test::writeFile(path, content);
     Loaded l;
-    l.run.optLog = optLog;
     testing::internal::CaptureStdout();
-    l.rc = velk::j2s::readPatternFile(l.run, optConv, path.c_str());
+    l.rc = velk::j2s::loadPatternFile(optLog, velk::j2s::decodeOptions(optConv, 0, 0, 0),
+                                      path.c_str(), l.patterns);
     l.out = testing::internal::GetCapturedStdout();
     return l;
 }
@@ -65,24 +64,24 @@ TEST(PatternFile, LoadsPatternsUpperCasedWithEbcdicKeywordsAndSizes) {
     const std::string veryLong(100000, 'x');
     Loaded l = load("# layout\r\n3:ab:xxnnssc\r\n1:B1:X,CC.C,\"NN\"\r\n12:K:" + veryLong);
     ASSERT_EQ(l.rc, 0) << l.out;
-    const auto& p = l.run.patterns.patterns;
+    const auto& p = l.patterns.patterns;
     ASSERT_EQ(p.size(), 3u);
-    EXPECT_TRUE(l.run.patterns.multiPattern);
+    EXPECT_TRUE(l.patterns.multiPattern);
     EXPECT_EQ(p[0].text, "XXNNSSC");  // CR dropped, upper-cased
     EXPECT_EQ(p[0].keyword, "\x81\x82");
     EXPECT_EQ(p[0].keywordPos, 3);
     EXPECT_EQ(p[0].keywordLen, 2);
     EXPECT_EQ(p[1].keyword, "\xC2\xF1");
     EXPECT_EQ(p[2].length, 100000);  // read whole, not cut into a second pattern
-    const auto sizes = velk::j2s::summarisePatterns(l.run.patterns);
+    const auto sizes = velk::j2s::summarisePatterns(l.patterns);
     EXPECT_EQ(sizes.maxPatternLength, 100000);
     EXPECT_EQ(sizes.maxSourceLength, 100000);
 
     // Under the kana table a lowercase letter has no EBCDIC code and ends the keyword.
     Loaded kana = load("1:a1:XX\n", 1);
     ASSERT_EQ(kana.rc, 0);
-    EXPECT_EQ(kana.run.patterns.patterns[0].keywordLen, 0);
-    EXPECT_FALSE(kana.run.patterns.multiPattern);
+    EXPECT_EQ(kana.patterns.patterns[0].keywordLen, 0);
+    EXPECT_FALSE(kana.patterns.multiPattern);
     EXPECT_EQ(load("1:a1:XX\n2:B:XX\n", 1).rc, -2);
 }
 

@@ -67,7 +67,7 @@ TEST(RecordWalk, Cases) {
         p.text = c.pattern;
         p.length = static_cast<std::int32_t>(c.pattern.size());
         const RecordLayout layout = layoutFor(p);
-        const RecordTables tables = recordTables(3, c.optSkip);
+        const RecordTables tables = recordTables(velk::e2aAscii, c.optSkip != 1);
         const std::string source = c.ends || c.status == More ? c.source : c.source + "\xC9\xC9";
         std::vector<std::uint8_t> out(layout.maxOutput);
         std::vector<ConversionError> errors;

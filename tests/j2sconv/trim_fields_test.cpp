@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "driver/command_line.h"
 #include "j2sconv/trim_fields.h"
 
 namespace {
@@ -50,7 +49,7 @@ TEST(TrimFields, EveryOptTrimValue) {
     };
     for (const auto& c : cases) {
         std::string record = c.in;
-        const std::size_t n = velk::j2s::trimFields(velk::trimFlagsFor(c.optTrim),
+        const std::size_t n = velk::j2s::trimFields(velk::j2s::trimFlagsFor(c.optTrim),
                                                     reinterpret_cast<std::uint8_t*>(record.data()), record.size());
         EXPECT_EQ(record.substr(0, n), c.out) << "optTrim " << c.optTrim << " on " << c.in;
     }

@@ -1,0 +1,10 @@
+// Message texts that more than one worker writes (Shift-JIS once compiled).
+#pragma once
+
+namespace velk::texts {
+
+inline constexpr char kNoMemory[] = "メモリ不足です\n";
+inline constexpr char kSjisWriteFailed[] =
+    "シフトJISファイルの書き込みでエラーが発生しました(原因=%s)\n";
+
+}  // namespace velk::texts
