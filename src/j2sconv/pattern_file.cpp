@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+#include "shared/pattern_format.h"
+
 namespace velk::j2s {
 
 namespace {
@@ -12,16 +14,6 @@ namespace {
 constexpr std::size_t kMaxPrefixField = 255;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool isPatternChar(char c) {
-    switch (c) {
-        case 'X': case 'S': case 'A': case '9': case ',': case ' ':
-        case '.': case 'C': case 'P': case '"':
-            return true;
-        default:
-            return false;
-    }
-}
 
 }  // namespace
 
@@ -62,7 +54,7 @@ LineOutcome parsePatternLine(std::string_view line, const ByteTable& a2e, Record
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         if (c == 'N') {
             ++nRun;
-        } else if (isPatternChar(c)) {
+        } else if (pattern::isPatternChar(c)) {
             if (nRun % 2 != 0) return {LineError::OddN};
             nRun = 0;
         } else {
@@ -96,40 +88,8 @@ SetError finishPatternSet(PatternSet& set) {
     return SetError::None;
 }
 
-std::int64_t sourceLengthOf(std::string_view pattern) {
-    std::int64_t total = 0;
-    std::int64_t run = 0;
-    char previous = '\0';
-    auto closeRun = [&] {
-        if (run > 0) total += run / 2 + 1;
-        run = 0;
-    };
-    for (char c : pattern) {
-        switch (c) {
-            case 'N': case 'X': case 'A': case '9': case 'S':
-                closeRun();
-                ++total;
-                previous = c;
-                break;
-            case 'C': case 'P':
-                if (c == previous) {
-                    ++run;
-                } else {
-                    closeRun();
-                    run = 1;
-                }
-                previous = c;
-                break;
-            case ',': case ' ':
-                closeRun();
-                previous = c;
-                break;
-            default:  // '.' and '"' neither end a packed run nor start anything
-                break;
-        }
-    }
-    closeRun();
-    return total;
+std::int64_t sourceLengthOf(std::string_view text) {
+    return pattern::sourceLength(text, pattern::QuoteInPackedRun::Continues);
 }
 
 PatternSizes summarisePatterns(const PatternSet& set) {

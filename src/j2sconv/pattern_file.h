@@ -43,8 +43,9 @@ struct PatternSizes {
 // Largest pattern and largest source record over the set (0 when empty).
 PatternSizes summarisePatterns(const PatternSet& set);
 
-// Source bytes a pattern takes from a record: one per N, X, A, 9, S; a packed
-// run of n C or P digit positions takes n/2 + 1.
+// Source bytes a pattern takes from a record, as pattern::sourceLength
+// counts them with a quote inside a packed run letting it go on. This is
+// the length read to choose a pattern by its keyword.
 std::int64_t sourceLengthOf(std::string_view pattern);
 
 }  // namespace velk::j2s

@@ -2,15 +2,14 @@
 
 #include <algorithm>
 
+#include "shared/pattern_format.h"
+
 namespace velk::j2s {
 
 namespace {
 
-bool isCharPosition(char c) { return c == 'X' || c == 'A' || c == '9'; }
-
-bool isDataPosition(char c) {
-    return isCharPosition(c) || c == 'N' || c == 'S' || c == 'C' || c == 'P';
-}
+using pattern::isCharPosition;
+using pattern::isDataPosition;
 
 // A run of `letter` positions, in which a point may stand before another
 // `letter`. Returns the end of the run; `bad` when a point is not followed
@@ -71,7 +70,7 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
                 run.kind = bad || run.digits > maxPackedDigits ? RunKind::BadPacked
                                                                : RunKind::Packed;
                 run.letter = c;
-                run.sourceBytes = run.digits / 2 + 1;
+                run.sourceBytes = pattern::packedSourceBytes(run.digits);
             }
             output = static_cast<std::uint32_t>(end - i) + 1;  // the sign, then each position
         } else {

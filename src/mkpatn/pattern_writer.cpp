@@ -1,5 +1,7 @@
 #include "mkpatn/pattern_writer.h"
 
+#include "shared/pattern_format.h"
+
 namespace velk::mkp {
 
 namespace {
@@ -170,26 +172,8 @@ PatternLines buildPatternLines(const std::vector<CopyItem>& items, int optCsv, i
 }
 
 std::int64_t recordLength(std::string_view line) {
-    std::int64_t total = 0;
-    std::int64_t run = 0;
-    auto closeRun = [&] {
-        if (run > 0) total += run / 2 + 1;
-        run = 0;
-    };
-    for (char c : line) {
-        if (c == '\n') break;
-        switch (c) {
-            case '9': case 'A': case 'N': case 'S': case 'X':
-                closeRun();
-                ++total;
-                break;
-            case 'C': ++run; break;
-            case '"': case ',': case ' ': closeRun(); break;
-            default: break;  // '.' keeps a packed run open
-        }
-    }
-    closeRun();
-    return total;
+    return pattern::sourceLength(line.substr(0, line.find('\n')),
+                                 pattern::QuoteInPackedRun::Ends);
 }
 
 }  // namespace velk::mkp

@@ -6,6 +6,7 @@
 
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/run_j2s.h"
+#include "shared/pattern_format.h"
 #include "support/run_velk.h"
 
 namespace {
@@ -91,6 +92,11 @@ TEST(PatternFile, SourceLengths) {
     };
     for (const auto& [pattern, length] : cases)
         EXPECT_EQ(velk::j2s::sourceLengthOf(pattern), length) << pattern;
+    // A quote between packed letters: the reader lets the run go on, the
+    // pattern maker's count ends it.
+    using velk::pattern::QuoteInPackedRun;
+    EXPECT_EQ(velk::pattern::sourceLength("CC\"CC", QuoteInPackedRun::Continues), 3);
+    EXPECT_EQ(velk::pattern::sourceLength("CC\"CC", QuoteInPackedRun::Ends), 4);
 }
 
 }  // namespace
