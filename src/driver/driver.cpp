@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "driver/command_line.h"
-#include "driver/log_path.h"
-#include "driver/platform.h"
+#include "platform/log_path.h"
+#include "platform/platform.h"
 #include "driver/usage_texts.h"
 #include "driver/workers.h"
 #include "shared/version.h"

@@ -14,12 +14,11 @@
 #include <span>
 #include <vector>
 
-#include "driver/file_io.h"
-#include "driver/messages.h"
-#include "driver/platform.h"
-#include "driver/progress.h"
-#include "driver/workers.h"
-#include "j2sconv/error_log.h"
+#include "platform/file_io.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "platform/progress.h"
+#include "platform/error_log.h"
 #include "j2sconv/j2s_io.h"
 #include "j2sconv/j2s_result.h"
 #include "j2sconv/pattern_file.h"
@@ -98,7 +97,7 @@ std::int32_t openFiles(int optLog, Files& files, const char* jefPath, const char
 // The log is opened whatever optLog says; when it cannot be, the failure is
 // always reported and the error lines go to standard output.
 void openLog(Files& files, char* logPath, std::size_t logPathCapacity) {
-    ErrorLogOpen opened = openErrorLog(logPath, logPathCapacity);
+    platform::ErrorLogOpen opened = platform::openErrorLog(logPath, logPathCapacity);
     if (opened.file != nullptr) {
         files.log = opened.file;
         return;

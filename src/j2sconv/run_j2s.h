@@ -1,11 +1,23 @@
-// The j2s worker's file side, for tests: loading a pattern file with its
-// messages.
+// Entry of the j2s worker, and its file side that tests use on its own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "j2sconv/j2s_options.h"
 #include "j2sconv/record_pattern.h"
+
+namespace velk {
+
+// JEF/EBCDIC file to Shift-JIS file. Returns 0 or more (the line ends
+// written) on success, or a j2s::Result code. logPath is the driver's
+// buffer of logPathCapacity bytes: the worker may write back the name it
+// actually used.
+std::int32_t runJ2s(int optLog, int optConv, int recSize, int optSkip, int trimFlags,
+                    const char* jefPath, const char* sjisPath, const char* patnPath,
+                    char* logPath, std::size_t logPathCapacity);
+
+}  // namespace velk
 
 namespace velk::j2s {
 

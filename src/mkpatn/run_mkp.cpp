@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/file_io.h"
-#include "driver/messages.h"
-#include "driver/platform.h"
-#include "driver/workers.h"
+#include "platform/file_io.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "mkpatn/run_mkp.h"
 #include "mkpatn/copy_book_parser.h"
 #include "mkpatn/pattern_writer.h"
 #include "shared/texts.h"

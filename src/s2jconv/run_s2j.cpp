@@ -10,11 +10,11 @@
 #include <span>
 #include <vector>
 
-#include "driver/file_io.h"
-#include "driver/messages.h"
-#include "driver/platform.h"
-#include "driver/progress.h"
-#include "driver/workers.h"
+#include "platform/file_io.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "platform/progress.h"
+#include "s2jconv/run_s2j.h"
 #include "s2jconv/s2j_convert.h"
 #include "s2jconv/s2j_file_buffers.h"
 #include "s2jconv/s2j_result.h"

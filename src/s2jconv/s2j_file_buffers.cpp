@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "driver/file_io.h"
+#include "platform/file_io.h"
 
 namespace velk::s2j {
 

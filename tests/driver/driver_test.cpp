@@ -11,7 +11,7 @@
 
 #include "driver/command_line.h"
 #include "driver/driver.h"
-#include "driver/log_path.h"
+#include "platform/log_path.h"
 #include "support/run_velk.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/log_path.h"
+#include "platform/log_path.h"
 #include "driver/workers.h"
 #include "support/run_velk.h"
 

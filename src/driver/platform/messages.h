@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 namespace velk {
 

@@ -1,8 +1,8 @@
-#include "driver/log_path.h"
+#include "platform/log_path.h"
 
 #include <cstdio>
 
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 namespace velk {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 
-namespace velk::j2s {
+namespace velk::platform {
 
 struct ErrorLogOpen {
     std::FILE* file = nullptr;  // open for writing, or null
@@ -18,4 +18,4 @@ struct ErrorLogOpen {
 // logPath (capacity bytes), so that the caller deletes only its own file.
 ErrorLogOpen openErrorLog(char* logPath, std::size_t capacity);
 
-}  // namespace velk::j2s
+}  // namespace velk::platform

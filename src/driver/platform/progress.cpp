@@ -1,10 +1,10 @@
-#include "driver/progress.h"
+#include "platform/progress.h"
 
 #include <cinttypes>
 #include <cstdio>
 #include <unistd.h>
 
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 namespace velk {
 

@@ -1,4 +1,4 @@
-#include "j2sconv/error_log.h"
+#include "platform/error_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace velk::j2s {
+namespace velk::platform {
 
 namespace {
 
@@ -69,4 +69,4 @@ ErrorLogOpen openErrorLog(char* logPath, std::size_t capacity) {
     return result;
 }
 
-}  // namespace velk::j2s
+}  // namespace velk::platform

@@ -1,4 +1,4 @@
-#include "driver/platform.h"
+#include "platform/platform.h"
 
 #include <fcntl.h>
 #include <iconv.h>
