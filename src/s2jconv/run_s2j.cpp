@@ -30,6 +30,8 @@ using s2j::ErrorKind;
 
 using namespace s2j;  // result codes
 
+constexpr char kWriteFailedText[] = "(%s)の書き込みでエラーが発生しました(原因=%s)\n";
+
 void sayError(int optLog, const ConversionError& e) {
     const long line = static_cast<long>(e.line);
     const long column = static_cast<long>(e.column);
@@ -133,7 +135,7 @@ std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjis
                 std::strerror(outcome.error));
             return kReadFailed;
         case s2j::StreamStatus::WriteFailed:
-            say(optLog, "(%s)の書き込みでエラーが発生しました(原因=%s)\n", jefPath,
+            say(optLog, kWriteFailedText, jefPath,
                 std::strerror(outcome.error));
             return kWriteFailed;
         case s2j::StreamStatus::Finished:
@@ -141,7 +143,7 @@ std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjis
     }
     // Some file systems report a failed write only when the file is closed.
     if (!out.close()) {
-        say(optLog, "(%s)の書き込みでエラーが発生しました(原因=%s)\n", jefPath,
+        say(optLog, kWriteFailedText, jefPath,
             std::strerror(errno));
         return kWriteFailed;
     }

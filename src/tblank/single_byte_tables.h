@@ -18,14 +18,4 @@ extern const ByteTable a2eKana;
 extern const ByteTable a2eLower;
 extern const ByteTable a2eAscii;
 
-// j2s table choice: 1 kana, 2 lowercase, anything else ASCII.
-inline const ByteTable& e2aTableFor(int optConv) {
-    return optConv == 1 ? e2aKana : optConv == 2 ? e2aLower : e2aAscii;
-}
-
-// Pattern-keyword table choice under j2s's optConv, same rule as above.
-inline const ByteTable& a2eTableFor(int optConv) {
-    return optConv == 1 ? a2eKana : optConv == 2 ? a2eLower : a2eAscii;
-}
-
 }  // namespace velk
