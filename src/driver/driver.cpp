@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "driver/command_line.h"
-#include "platform/log_path.h"
-#include "platform/platform.h"
 #include "driver/usage_texts.h"
 #include "driver/workers.h"
+#include "platform/log_path.h"
+#include "platform/platform.h"
 #include "shared/version.h"
 
 namespace velk {
@@ -74,7 +74,7 @@ int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
                 result = hooks.j2s(cl.optLog, cl.optConv, cl.recSize, cl.optSkip, cl.trimFlags,
                                    cl.jefPath.c_str(), cl.sjisPath.c_str(), cl.patnPath.c_str(),
                                    logPath.data(), logPath.size());
-                if (result != -1) {
+                if (result != j2s::kUnmapped) {
                     if (logPath[0] != '\0') platform::deleteFile(logPath.data());
                 } else if (cl.optLog == 0) {
                     std::fflush(stdout);

@@ -14,16 +14,16 @@
 #include <span>
 #include <vector>
 
-#include "platform/file_io.h"
-#include "platform/messages.h"
-#include "platform/platform.h"
-#include "platform/progress.h"
-#include "platform/error_log.h"
 #include "j2sconv/j2s_io.h"
 #include "j2sconv/j2s_result.h"
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/record_convert.h"
 #include "j2sconv/stream_convert.h"
+#include "platform/error_log.h"
+#include "platform/file_io.h"
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "platform/progress.h"
 #include "shared/texts.h"
 
 namespace velk::j2s {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "j2sconv/j2s_options.h"
+#include "j2sconv/j2s_result.h"
 #include "j2sconv/record_pattern.h"
 
 namespace velk {

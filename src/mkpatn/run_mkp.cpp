@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "mkpatn/copy_book_parser.h"
+#include "mkpatn/pattern_writer.h"
+#include "mkpatn/run_mkp.h"
 #include "platform/file_io.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
-#include "mkpatn/run_mkp.h"
-#include "mkpatn/copy_book_parser.h"
-#include "mkpatn/pattern_writer.h"
 #include "shared/texts.h"
 
 namespace velk {

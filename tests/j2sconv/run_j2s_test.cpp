@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/log_path.h"
 #include "driver/workers.h"
+#include "platform/log_path.h"
 #include "support/run_velk.h"
 
 namespace {
