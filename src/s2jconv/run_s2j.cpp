@@ -71,8 +71,8 @@ private:
     std::int64_t reported_ = 0;
 };
 
-std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjisPath,
-                         const char* jefPath) {
+std::int32_t convertFile(int optLog, const s2j::Converter& conv, bool jisPassesThrough,
+                         const char* sjisPath, const char* jefPath) {
     FileHandle in = openInput(sjisPath);
     if (!in.isOpen()) {
         const int err = errno;
@@ -107,11 +107,10 @@ std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjis
     std::vector<std::uint8_t> inBuf(block);
     std::vector<std::uint8_t> outBuf(2 * block);
 
-    if (optConv == 9) platform::writeText(stderr, "\nJISコードは変換されずにJEFファイルに出力されます\n\n");
+    if (jisPassesThrough) platform::writeText(stderr, "\nJISコードは変換されずにJEFファイルに出力されます\n\n");
     ProgressState progress;
     if (optLog == 1) showProgress(progress, 0, 0);
 
-    const s2j::Converter conv = s2j::makeConverter(optConv, optOther);
     s2j::CarriedState state;
     ErrorReporter reporter(optLog);
     s2j::ReadAhead reader(in.get());
@@ -158,7 +157,9 @@ std::int32_t convertFile(int optLog, int optConv, int optOther, const char* sjis
 std::int32_t runS2j(int optLog, int optConv, int optOther, const char* sjisPath,
                     const char* jefPath) {
     try {
-        return convertFile(optLog, optConv, optOther, sjisPath, jefPath);
+        // The options, decoded once: optConv 9 passes JIS bytes through unchanged.
+        const s2j::Converter conv = s2j::makeConverter(optConv, optOther);
+        return convertFile(optLog, conv, optConv == 9, sjisPath, jefPath);
     } catch (const std::bad_alloc&) {
         say(optLog, texts::kNoMemory);
         return kNoMemory;
