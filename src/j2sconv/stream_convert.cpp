@@ -4,7 +4,6 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 
 #include "j2sconv/code_marks.h"
 #include "j2sconv/stream_wide.h"
