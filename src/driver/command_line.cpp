@@ -1,5 +1,6 @@
 #include "driver/command_line.h"
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -37,29 +38,55 @@ bool readPath(const char* arg, std::string& out) {
     return true;
 }
 
+template <typename... Args>
+void setReason(CommandLine& cl, const char* format, Args... args) {
+    char text[kMaxPathLength + 256];
+    std::snprintf(text, sizeof text, format, args...);
+    cl.reason = text;
+}
+
+// One numeric argument: its first character a digit and its value among
+// `allowed` (empty: any value of 0 or more). `shown` lists the values in the
+// reason line.
+bool number(CommandLine& cl, const char* name, const char* arg, std::int32_t& out,
+            std::initializer_list<std::int32_t> allowed, const char* shown) {
+    if (readNumber(arg, out) && (allowed.size() == 0 || oneOf(out, allowed))) return true;
+    setReason(cl, "%sの値[%s]が正しくありません(指定できる値=%s)\n", name, arg, shown);
+    return false;
+}
+
+bool path(CommandLine& cl, const char* name, const char* arg, std::string& out) {
+    if (readPath(arg, out)) return true;
+    setReason(cl, "%sのパス名が長すぎます(%zuバイト/上限=%zuバイト)[%s]\n", name, std::strlen(arg),
+              kMaxPathLength, arg);
+    return false;
+}
+
 bool checkS2j(const char* const* argv, CommandLine& cl) {
-    return readNumber(argv[3], cl.optConv) && oneOf(cl.optConv, {1, 2, 3, 4, 9}) &&
-           readNumber(argv[4], cl.optOther) && oneOf(cl.optOther, {0, 1}) &&
-           readPath(argv[5], cl.sjisPath) && readPath(argv[6], cl.jefPath);
+    return number(cl, "optConv", argv[3], cl.optConv, {1, 2, 3, 4, 9}, "1,2,3,4,9") &&
+           number(cl, "optOther", argv[4], cl.optOther, {0, 1}, "0,1") &&
+           path(cl, "sjisPath", argv[5], cl.sjisPath) && path(cl, "jefPath", argv[6], cl.jefPath);
 }
 
 bool checkJ2s(int argc, const char* const* argv, CommandLine& cl) {
-    if (!(readNumber(argv[3], cl.optConv) && oneOf(cl.optConv, {1, 2, 3}) &&
-          readNumber(argv[4], cl.recSize) && readPath(argv[5], cl.jefPath) &&
-          readPath(argv[6], cl.sjisPath)))
+    if (!(number(cl, "optConv", argv[3], cl.optConv, {1, 2, 3}, "1,2,3") &&
+          number(cl, "recSize", argv[4], cl.recSize, {}, "0以上の整数") &&
+          path(cl, "jefPath", argv[5], cl.jefPath) && path(cl, "sjisPath", argv[6], cl.sjisPath)))
         return false;
     if (argc < 8) {
         cl.patnPath = kNoPattern;
         return true;
     }
-    if (!readPath(argv[7], cl.patnPath)) return false;
-    if (argc >= 9 && !(readNumber(argv[8], cl.optSkip) && oneOf(cl.optSkip, {0, 1}))) return false;
+    if (!path(cl, "patnPath", argv[7], cl.patnPath)) return false;
+    if (argc >= 9 && !number(cl, "optSkip", argv[8], cl.optSkip, {0, 1}, "0,1")) return false;
     if (argc >= 10) {
         std::int32_t optTrim = 0;
-        if (!readNumber(argv[9], optTrim)) return false;
-        cl.trimFlags = j2s::trimFlagsFor(optTrim);
+        const bool read = readNumber(argv[9], optTrim);
+        cl.trimFlags = read ? j2s::trimFlagsFor(optTrim) : -1;
         if (cl.trimFlags < 0) {
             cl.trimFlags = 0;
+            setReason(cl, "%sの値[%s]が正しくありません(指定できる値=%s)\n", "optTrim", argv[9],
+                      "0,1,2,3,4,5,6,7,8");
             return false;
         }
     }
@@ -67,9 +94,9 @@ bool checkJ2s(int argc, const char* const* argv, CommandLine& cl) {
 }
 
 bool checkMkp(const char* const* argv, CommandLine& cl) {
-    return readNumber(argv[3], cl.optCsv) && oneOf(cl.optCsv, {0, 1, 2}) &&
-           readNumber(argv[4], cl.optQuote) && oneOf(cl.optQuote, {0, 1}) &&
-           readPath(argv[5], cl.copyPath) && readPath(argv[6], cl.ptnPath);
+    return number(cl, "optCsv", argv[3], cl.optCsv, {0, 1, 2}, "0,1,2") &&
+           number(cl, "optQuote", argv[4], cl.optQuote, {0, 1}, "0,1") &&
+           path(cl, "copyPath", argv[5], cl.copyPath) && path(cl, "ptnPath", argv[6], cl.ptnPath);
 }
 
 }  // namespace
@@ -77,8 +104,19 @@ bool checkMkp(const char* const* argv, CommandLine& cl) {
 CommandLine parseCommandLine(int argc, const char* const* argv) {
     CommandLine cl;
     cl.rejected = true;
-    if (argc < 2) return cl;
+    if (argc < 2) {
+        setReason(cl, "コマンドが指定されていません\n");
+        return cl;
+    }
     const char* word = argv[1];
+    const bool help = std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
+    const bool version = std::strcmp(word, "--version") == 0 || std::strcmp(word, "-V") == 0;
+    if (help || version) {
+        cl.command = help ? Command::Help : Command::Version;
+        cl.rejected = false;
+        cl.toStdout = true;
+        return cl;
+    }
     if (std::strcmp(word, "s2j") == 0) {
         cl.command = Command::S2j;
     } else if (std::strcmp(word, "j2s") == 0) {
@@ -90,12 +128,16 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         cl.rejected = false;
         return cl;
     } else {
+        setReason(cl, "[%s]は不明なコマンドです\n", word);
         return cl;
     }
     cl.usageWord = cl.command == Command::S2j ? "s2j" : cl.command == Command::J2s ? "j2s" : "mkp";
-    if (argc < 7) return cl;
+    if (argc < 7) {
+        setReason(cl, "%sのパラメータが足りません(指定=%d個/必要=5個)\n", word, argc - 2);
+        return cl;
+    }
     cl.optLogRead = argv[2][0] >= '0' && argv[2][0] <= '9';
-    if (!readNumber(argv[2], cl.optLog) || !oneOf(cl.optLog, {0, 1})) return cl;
+    if (!number(cl, "optLog", argv[2], cl.optLog, {0, 1}, "0,1")) return cl;
     bool ok = cl.command == Command::S2j   ? checkS2j(argv, cl)
               : cl.command == Command::J2s ? checkJ2s(argc, argv, cl)
                                            : checkMkp(argv, cl);

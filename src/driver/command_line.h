@@ -13,13 +13,17 @@ inline constexpr const char* kNoPattern = j2s::kNoPatternMark;
 // A path must fit a 260-byte buffer with its terminating NUL.
 inline constexpr std::size_t kMaxPathLength = 259;
 
-enum class Command { None, S2j, J2s, Mkp, Version };
+enum class Command { None, S2j, J2s, Mkp, Version, Help };
 
 struct CommandLine {
     Command command = Command::None;
     bool rejected = false;
     // The usage screen to show when rejected: "s2j", "j2s", "mkp" or null for all three.
     const char* usageWord = nullptr;
+    // When rejected: one Shift-JIS line naming the argument at fault and its value.
+    std::string reason;
+    // --help, -h, --version, -V: the text on standard output, no key wait.
+    bool toStdout = false;
     bool optLogRead = false;  // its first character was a digit
     std::int32_t optLog = 0;
     std::int32_t optConv = 0;   // s2j, j2s

@@ -33,19 +33,33 @@ void screen(const char* text, void (*waitForKey)()) {
     waitForKey();
 }
 
+// --help and --version: plain text for standard output, in the locale's
+// codeset even through a pipe (it is read by a person, through a pager).
+void showInformation(Command command) {
+    std::string text;
+    if (command == Command::Help) {
+        text = std::string(kS2jUsage) + "\n" + kJ2sUsage + "\n" + kMkpUsage;
+    } else {
+        text = versionBanner();
+    }
+    platform::writeLocaleText(stdout, text);
+}
+
 }  // namespace
+
+std::string versionBanner() {
+    char banner[128];
+    std::snprintf(banner, sizeof banner, "VELK V%s %s\n", kVersionText,
+                  "JEF/EBCDIC <-> シフトJIS 変換ツール");
+    return banner;
+}
 
 void showUsage(const char* word, void (*waitForKey)()) {
     auto is = [word](const char* w) { return word != nullptr && std::strcmp(word, w) == 0; };
     if (word == nullptr || is("s2j")) screen(kS2jUsage, waitForKey);
     if (word == nullptr || is("j2s")) screen(kJ2sUsage, waitForKey);
     if (word == nullptr || is("mkp")) screen(kMkpUsage, waitForKey);
-    if (is("v")) {
-        char banner[128];
-        std::snprintf(banner, sizeof banner, "VELK V%s %s\n", kVersionText,
-                      "JEF/EBCDIC <-> シフトJIS 変換ツール");
-        screen(banner, waitForKey);
-    }
+    if (is("v")) screen(versionBanner().c_str(), waitForKey);
 }
 
 int exitStatusFor(std::int32_t result) { return result >= 0 ? 0 : result == -1 ? 1 : 2; }
@@ -56,8 +70,11 @@ int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
     CommandLine cl = parseCommandLine(argc, argv);
     std::int32_t result = 0;
     if (cl.rejected) {
+        if (!cl.reason.empty()) toStderr(cl.reason.c_str());
         showUsage(cl.usageWord, hooks.waitForKey);
         result = -5;
+    } else if (cl.toStdout) {
+        showInformation(cl.command);
     } else if (cl.command == Command::Version) {
         showUsage("v", hooks.waitForKey);
     } else {
@@ -79,7 +96,9 @@ int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
                 } else if (cl.optLog == 0) {
                     std::fflush(stdout);
                     return 1;
-                } else {
+                } else if (platform::fileExists(logPath.data())) {
+                    // Only a file that is there: when the log could not be
+                    // created, its lines went to standard output instead.
                     std::fflush(stdout);
                     platform::printText(stderr, "\n\n%sに変換エラーのログを出力しました。\n\n",
                                         logPath.data());

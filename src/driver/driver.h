@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace velk {
 
@@ -27,5 +28,8 @@ int exitStatusFor(std::int32_t result);
 // Writes the usage screen(s) for word (null: all three; "v": the banner), each
 // followed by the key prompt and one key wait.
 void showUsage(const char* word, void (*waitForKey)());
+
+// "VELK V1.10 " and the notice, with its line break.
+std::string versionBanner();
 
 }  // namespace velk

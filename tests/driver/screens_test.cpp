@@ -22,13 +22,16 @@ TEST(Screens, UsageScreensByteForByte) {
     const auto all = runVelk({});
     EXPECT_EQ(all.status, 2);
     EXPECT_EQ(all.out, "");
+    const std::string noCommand = "コマンドが指定されていません\n";
+    ASSERT_EQ(all.err.substr(0, noCommand.size()), noCommand);
     // The s2j, j2s and mkp screens, each followed by the prompt.
-    EXPECT_EQ(velk::test::sha256Hex(all.err),
+    const std::string three = all.err.substr(noCommand.size());
+    EXPECT_EQ(velk::test::sha256Hex(three),
               "27647a59b60d009012d12e444acc0cf8f2289d4034d0035539f22865a606f1da");
     std::vector<std::string> screens;
-    for (std::size_t start = 0, at; (at = all.err.find(kPrompt, start)) != std::string::npos;
+    for (std::size_t start = 0, at; (at = three.find(kPrompt, start)) != std::string::npos;
          start = at + kPrompt.size())
-        screens.push_back(all.err.substr(start, at - start) + kPrompt);
+        screens.push_back(three.substr(start, at - start) + kPrompt);
     ASSERT_EQ(screens.size(), 3u);
     EXPECT_EQ(screens[1].substr(0, 48), std::string(47, '*') + "\n");
 
@@ -36,15 +39,46 @@ TEST(Screens, UsageScreensByteForByte) {
         std::vector<std::string> args;
         std::string err;
     } cases[] = {
-        {{"J2S"}, all.err},
-        {{"s2j", "x", "1", "0", "a", "b"}, screens[0]},  // optLog never read: no exit line
-        {{"j2s", "0", "4", "0", "a", "b"}, screens[1]},
-        {{"mkp", "2", "0", "0", "a.cpy", "a.ptn"}, screens[2] + kExitMinus5},
+        {{"J2S"}, "[J2S]は不明なコマンドです\n" + three},
+        // optLog never read: no exit line
+        {{"s2j", "x", "1", "0", "a", "b"}, "optLogの値[x]が正しくありません(指定できる値=0,1)\n" + screens[0]},
+        {{"j2s", "0", "4", "0", "a", "b"}, "optConvの値[4]が正しくありません(指定できる値=1,2,3)\n" + screens[1]},
+        {{"mkp", "2", "0", "0", "a.cpy", "a.ptn"},
+         "optLogの値[2]が正しくありません(指定できる値=0,1)\n" + screens[2] + kExitMinus5},
     };
     for (const auto& c : cases) {
         const auto r = runVelk(c.args);
         EXPECT_EQ(r.status, 2) << c.args[0];
         EXPECT_EQ(r.err, c.err) << c.args[0];
+    }
+}
+
+// The line before the screen names the argument at fault and its value.
+TEST(Screens, RejectionNamesTheArgument) {
+    const std::string longPath(260, 'p');
+    const std::string bad = "の値[", wrong = "]が正しくありません(指定できる値=";
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } cases[] = {
+        {{"s2j", "1"}, "s2jのパラメータが足りません(指定=1個/必要=5個)"},
+        {{"s2j", "1", "5", "0", "a", "b"}, "optConv" + bad + "5" + wrong + "1,2,3,4,9)"},
+        {{"s2j", "1", "1", "2", "a", "b"}, "optOther" + bad + "2" + wrong + "0,1)"},
+        {{"j2s", "1", "1", "-1", "a", "b"}, "recSize" + bad + "-1" + wrong + "0以上の整数)"},
+        {{"j2s", "1", "1", "0", "a", "b", "p", "2"}, "optSkip" + bad + "2" + wrong + "0,1)"},
+        {{"j2s", "1", "1", "0", "a", "b", "p", "0", "9"}, "optTrim" + bad + "9" + wrong + "0,1,2,3,4,5,6,7,8)"},
+        {{"mkp", "1", "3", "0", "a", "b"}, "optCsv" + bad + "3" + wrong + "0,1,2)"},
+        {{"mkp", "1", "0", "x", "a", "b"}, "optQuote" + bad + "x" + wrong + "0,1)"},
+        {{"j2s", "1", "1", "0", longPath, "b"}, "jefPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
+        {{"j2s", "1", "1", "0", "a", longPath}, "sjisPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
+        {{"j2s", "1", "1", "0", "a", "b", longPath}, "patnPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
+        {{"mkp", "1", "1", "0", longPath, "b"}, "copyPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
+        {{"mkp", "1", "1", "0", "a", longPath}, "ptnPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
+    };
+    for (const auto& c : cases) {
+        const auto r = runVelk(c.args);
+        EXPECT_EQ(r.status, 2) << c.line;
+        EXPECT_EQ(r.err.substr(0, c.line.size() + 2), c.line + "\n*") << r.err;  // then the screen
     }
 }
 

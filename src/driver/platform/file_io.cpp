@@ -42,7 +42,7 @@ FileHandle openInput(const char* path) {
 }
 
 FileHandle createOutput(const char* path) {
-    return FileHandle(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    return FileHandle(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
 }
 
 std::int64_t readFull(int fd, void* buf, std::size_t size) {

@@ -31,7 +31,8 @@ private:
 
 // Opens an input for reading, in binary. Fails with EISDIR for a directory.
 FileHandle openInput(const char* path);
-// Creates or truncates an output, read and write for the owner.
+// Creates (mode 0666 less the umask) or truncates an output; an existing
+// file keeps its mode.
 FileHandle createOutput(const char* path);
 
 // Reads until `size` bytes or the end of the file. Returns the count read,

@@ -1,6 +1,11 @@
 #include "platform/log_path.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -13,9 +18,28 @@ std::string logFileName(const std::tm& t) {
     return name;
 }
 
-std::string makeLogPath() {
+std::string logDirectory() {
+    const char* chosen = std::getenv("VELK_LOG_DIR");
+    if (chosen != nullptr && *chosen != '\0') {
+        std::string dir = chosen;
+        if (dir.back() != '/') dir += '/';
+        return dir;
+    }
+    // An installed copy lives in a directory its users cannot write.
     std::string dir = platform::executableDir();
-    if (dir.empty()) return {};
+    if (!dir.empty() && access(dir.c_str(), W_OK | X_OK) == 0) return dir;
+    std::vector<char> cwd(4096);
+    while (getcwd(cwd.data(), cwd.size()) == nullptr) {
+        if (errno != ERANGE) return "./";
+        cwd.resize(cwd.size() * 2);
+    }
+    dir = cwd.data();
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
+std::string makeLogPath() {
+    std::string dir = logDirectory();
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

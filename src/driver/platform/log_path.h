@@ -5,9 +5,13 @@
 
 namespace velk {
 
-// The j2s error-log path: the executable's directory followed by
-// VELK_LOG_yyyymmdd_hhmmss.txt in local time; empty when the directory is
-// unknown.
+// Where the j2s error log goes: VELK_LOG_DIR when set; else the executable's
+// directory when this user may create files there; else the current
+// directory. With its trailing '/'.
+std::string logDirectory();
+
+// The j2s error-log path: logDirectory() followed by
+// VELK_LOG_yyyymmdd_hhmmss.txt in local time.
 std::string makeLogPath();
 
 // The file name alone, for a given local time.

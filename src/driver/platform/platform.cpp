@@ -4,6 +4,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <strings.h>
 #include <vector>
+
+#include "platform/progress.h"
 
 namespace velk::platform {
 
@@ -44,6 +47,8 @@ bool codesetIsShiftJis(const char* cs) {
     return false;
 }
 
+bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
 // One converter for the process; the locale does not change while we run.
 struct TerminalConverter {
     iconv_t cd = reinterpret_cast<iconv_t>(-1);
@@ -74,12 +79,19 @@ struct TerminalConverter {
                 dstLeft = out.size() - used;
                 continue;
             }
-            // Not representable here: show a '?' and go on with the next byte.
-            if (dstLeft == 0) continue;
+            // Not representable here: one '?' for the whole character, so a
+            // double-byte character does not turn into a '?' and a stray letter.
+            if (dstLeft == 0) {
+                size_t used = out.size();
+                out.resize(out.size() * 2);
+                dst = out.data() + used;
+                dstLeft = out.size() - used;
+            }
             *dst++ = '?';
             --dstLeft;
-            ++src;
-            --srcLeft;
+            size_t width = isLeadByte(static_cast<unsigned char>(*src)) && srcLeft >= 2 ? 2 : 1;
+            src += width;
+            srcLeft -= width;
         }
         out.resize(out.size() - dstLeft);
         return out;
@@ -103,11 +115,23 @@ std::string textForFd(int fd, std::string_view sjis) {
 void writeText(std::FILE* stream, std::string_view sjis) {
     int fd = fileno(stream);
     if (fd >= 0 && isTerminal(fd)) {
+        endProgressLine(!sjis.empty() && sjis.front() == '\n');
         std::string text = textForFd(fd, sjis);
         std::fwrite(text.data(), 1, text.size(), stream);
     } else {
         std::fwrite(sjis.data(), 1, sjis.size(), stream);
     }
+}
+
+void writeLocaleText(std::FILE* stream, std::string_view sjis) {
+    TerminalConverter& conv = terminalConverter();
+    std::string text = conv.needed ? conv.convert(sjis) : std::string(sjis);
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+bool fileExists(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0;
 }
 
 void printText(std::FILE* stream, const char* format, ...) {
@@ -145,59 +169,110 @@ void writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-void saveCursor(int fd) {
-    if (isTerminal(fd)) writeAll(fd, "\0337");
-}
+void writeRaw(int fd, std::string_view bytes) { writeAll(fd, bytes); }
 
-void writeAtSavedCursor(int fd, std::string_view sjis) {
-    if (!isTerminal(fd)) return;
-    writeAll(fd, "\0338" + textForFd(fd, sjis));
-}
-
-// Key wait. The terminal settings are put back on every way out, including
-// an interrupt or termination signal while we wait.
+// Key wait. Only a person at the controlling terminal can answer it, so it
+// waits only when standard input and standard error are that terminal and
+// the process is in its foreground group. The terminal's modes are changed
+// and put back only from the foreground (never stopping on SIGTTOU), and
+// every way out restores them: a fatal signal, Ctrl-Z (raw mode again after
+// SIGCONT) or the key itself.
 namespace {
 
 int gTtyFd = -1;
 termios gSavedTty;
+termios gRawTty;
 
-void restoreTtyAndReraise(int sig) {
-    if (gTtyFd >= 0) tcsetattr(gTtyFd, TCSANOW, &gSavedTty);
+bool inForeground(int fd) { return tcgetpgrp(fd) == getpgrp(); }
+
+// Async-signal-safe: called from the handlers below.
+bool setModes(const termios& modes) {
+    if (gTtyFd < 0 || !inForeground(gTtyFd)) return false;
+    sigset_t ttou, old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &old);
+    bool ok = tcsetattr(gTtyFd, TCSANOW, &modes) == 0;
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    return ok;
+}
+
+void raiseWithDefault(int sig) {
     signal(sig, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, sig);
+    sigprocmask(SIG_UNBLOCK, &one, nullptr);
     raise(sig);
+}
+
+void onFatal(int sig) {
+    setModes(gSavedTty);
+    raiseWithDefault(sig);
+}
+
+void onContinue(int) { setModes(gRawTty); }
+
+void onStop(int sig);
+
+struct sigaction handlerFor(void (*fn)(int)) {
+    struct sigaction act {};
+    act.sa_handler = fn;
+    sigemptyset(&act.sa_mask);
+    return act;
+}
+
+void onStop(int sig) {
+    setModes(gSavedTty);
+    raiseWithDefault(sig);  // stops here until SIGCONT, whose handler sets raw mode again
+    struct sigaction again = handlerFor(onStop);
+    sigaction(sig, &again, nullptr);
+}
+
+bool sameDevice(int a, int b) {
+    struct stat sa {}, sb {};
+    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_rdev == sb.st_rdev;
 }
 
 }  // namespace
 
-void waitForKey() {
-    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return;
-    termios saved;
-    if (tcgetattr(fd, &saved) != 0) {
-        close(fd);
-        return;
-    }
-    gSavedTty = saved;
-    gTtyFd = fd;
-    const int sigs[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-    struct sigaction act {}, old[4];
-    act.sa_handler = restoreTtyAndReraise;
-    sigemptyset(&act.sa_mask);
-    for (int i = 0; i < 4; ++i) sigaction(sigs[i], &act, &old[i]);
+bool canAskForKey() {
+    // tcgetsid succeeds only on the caller's own controlling terminal.
+    return isTerminal(STDIN_FILENO) && isTerminal(STDERR_FILENO) &&
+           sameDevice(STDIN_FILENO, STDERR_FILENO) && tcgetsid(STDIN_FILENO) == getsid(0) &&
+           inForeground(STDIN_FILENO);
+}
 
-    termios raw = saved;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    if (tcsetattr(fd, TCSANOW, &raw) == 0) {
+void waitForKey() {
+    if (!canAskForKey()) return;
+    const int fd = STDIN_FILENO;
+    termios saved;
+    if (tcgetattr(fd, &saved) != 0) return;
+    gSavedTty = saved;
+    gRawTty = saved;
+    gRawTty.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    gRawTty.c_cc[VMIN] = 1;
+    gRawTty.c_cc[VTIME] = 0;
+    gTtyFd = fd;
+
+    struct Handled {
+        int sig;
+        void (*fn)(int);
+        struct sigaction old;
+    } handled[] = {{SIGINT, onFatal, {}},  {SIGQUIT, onFatal, {}}, {SIGTERM, onFatal, {}},
+                   {SIGHUP, onFatal, {}},  {SIGTSTP, onStop, {}},  {SIGCONT, onContinue, {}}};
+    for (Handled& h : handled) {
+        struct sigaction act = handlerFor(h.fn);
+        sigaction(h.sig, &act, &h.old);
+    }
+    if (setModes(gRawTty)) {
         unsigned char key;
         while (read(fd, &key, 1) < 0 && errno == EINTR) {
         }
-        tcsetattr(fd, TCSANOW, &saved);
+        setModes(gSavedTty);
     }
-    for (int i = 0; i < 4; ++i) sigaction(sigs[i], &old[i], nullptr);
+    for (Handled& h : handled) sigaction(h.sig, &h.old, nullptr);
     gTtyFd = -1;
-    close(fd);
 }
 
 }  // namespace velk::platform

@@ -1,6 +1,6 @@
 // The small POSIX layer that stands in for the console and module calls the
 // tool was designed around: executable directory, file deletion, key wait,
-// terminal-aware text output and the saved-cursor progress primitive.
+// terminal-aware text output.
 #pragma once
 
 #include <cstdio>
@@ -16,8 +16,14 @@ std::string executableDir();
 // Removes a file; callers ignore the outcome.
 void deleteFile(const char* path);
 
-// Waits for one key press on the controlling terminal, without echo.
-// Returns at once when the process has no terminal.
+// True when a person can see a prompt and answer it: standard input and
+// standard error are the controlling terminal and the process is in its
+// foreground process group.
+bool canAskForKey();
+
+// Waits for one key press on standard input (the controlling terminal),
+// without echo, when
+// canAskForKey(); otherwise returns at once.
 void waitForKey();
 
 // Every message is Shift-JIS. Files and pipes receive those bytes unchanged;
@@ -26,14 +32,18 @@ void writeText(std::FILE* stream, std::string_view sjis);
 void printText(std::FILE* stream, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
+// Shift-JIS text converted to the locale's codeset wherever it goes.
+void writeLocaleText(std::FILE* stream, std::string_view sjis);
+
+// True when a file (of any kind) exists at path.
+bool fileExists(const char* path);
+
 // Shift-JIS text as it should appear on file descriptor fd.
 std::string textForFd(int fd, std::string_view sjis);
 
 bool isTerminal(int fd);
 
-// Progress primitive: remember the cursor cell (ESC 7), later write at it
-// (ESC 8). Unbuffered, straight to the descriptor; nothing on a non-terminal.
-void saveCursor(int fd);
-void writeAtSavedCursor(int fd, std::string_view sjis);
+// Bytes straight to the descriptor, unbuffered, retried until all are written.
+void writeRaw(int fd, std::string_view bytes);
 
 }  // namespace velk::platform
