@@ -73,13 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 
     mkp::CopyBook book = mkp::parseCopyBook(text);
-    FUZZ_CHECK(book.code == 0 || book.code == mkp::kBinaryUsage || book.code == mkp::kSyntaxError);
+    FUZZ_CHECK(book.code == 0 || book.code == mkp::kSyntaxError);
     if (book.code == mkp::kSyntaxError) FUZZ_CHECK(!book.messages.empty());
 
     mkp::PatternLines lines;
     std::size_t written = 0;
     if (book.code != mkp::kSyntaxError) {
-        mkp::markRedefines(book.items);
         lines = mkp::buildPatternLines(book.items, optCsv, optQuote);
         FUZZ_CHECK(lines.code == 0 || lines.code == mkp::kOutOfMemory);
         if (lines.code == 0) {
