@@ -103,7 +103,7 @@ TEST(CopyBookParser, RefusesEachFaultWithItsMessage) {
         {"05 A PIC Q(3).", "編集形式(属性)に[9],[X],[A],[N]以外が定義されています", nullptr},
         {"05 A PIC X(B).", "'('の後ろが数字ではありません", nullptr},
         {"05 A PIC X(3.", "項目長の後ろが')'ではありません", nullptr},
-        {"05 A PIC X-.", "編集形式に認識出来ない文字が現れました", nullptr},
+        {"05 A PIC X#.", "編集形式に認識出来ない文字が現れました", nullptr},
         {"05 A PIC X(3)", "ピリオドで終わっていない記述があります", nullptr},
     };
     for (const auto& c : cases) {
