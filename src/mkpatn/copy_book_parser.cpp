@@ -67,13 +67,13 @@ std::int32_t readNumber(std::string_view text, std::size_t& pos) {
 }
 
 void skipBlanks(std::string_view text, std::size_t& pos) {
-    while (pos < text.size() && text[pos] == ' ') ++pos;
+    while (pos < text.size() && isBlank(text[pos])) ++pos;
 }
 
 // A word runs to the next blank, period or the end of the text.
 std::string_view wordAt(std::string_view text, std::size_t pos) {
     std::size_t end = pos;
-    while (end < text.size() && text[end] != ' ' && text[end] != '.') ++end;
+    while (end < text.size() && !isBlank(text[end]) && text[end] != '.') ++end;
     return text.substr(pos, end - pos);
 }
 
@@ -90,6 +90,21 @@ std::string upperCased(std::string_view text) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     }
     return out;
+}
+
+// The USAGE, wherever it stood in the entry or on a group above it, decides
+// the storage of the picture. Returns the fault's message, or nothing.
+const char* applyUsage(CopyItem& item) {
+    if (item.usage == 'C') {
+        if (item.edited) return kBadCombination;
+        if (item.count > 18) return kPackedTooLong;
+        item.type = 'C';
+    } else if (item.usage == 'B') {
+        if (item.edited || (item.type != '9' && item.type != 'S')) return kBadCombination;
+        if (std::int64_t{item.count} + item.fractionCount > 18) return kBinaryTooLong;
+        item.type = item.type == 'S' ? 'B' : 'U';
+    }
+    return nullptr;
 }
 
 class EntryParser {
@@ -110,7 +125,7 @@ public:
             }
             if (state_ != ParseState::expectLevel && endsEntry(text_, pos_)) {
                 state_ = ParseState::expectLevel;
-                return finishEntry();
+                return 0;
             }
             if (isBlank(c)) {
                 ++pos_;
@@ -223,22 +238,6 @@ private:
         skipBlanks(text_, pos_);
         if (pos_ >= text_.size() || !isDigit(text_[pos_])) return fault(kNoOccursCount);
         item_.occurs = readNumber(text_, pos_);
-        return 0;
-    }
-
-    // The USAGE, wherever it stood, decides the storage of the picture.
-    std::int32_t finishEntry() {
-        if (item_.usage == 'C') {
-            if (item_.edited) return fault(kBadCombination);
-            if (item_.count > 18) return fault(kPackedTooLong);
-            item_.type = 'C';
-        } else if (item_.usage == 'B' && item_.type != '0') {
-            if (item_.edited || (item_.type != '9' && item_.type != 'S')) {
-                return fault(kBadCombination);
-            }
-            if (std::int64_t{item_.count} + item_.fractionCount > 18) return fault(kBinaryTooLong);
-            item_.type = item_.type == 'S' ? 'B' : 'U';
-        }
         return 0;
     }
 
@@ -426,6 +425,11 @@ CopyBook parseCopyBook(std::string_view text) {
     ParseState state = ParseState::expectLevel;
     CopyItem open;
     std::string_view openLine;  // first line of the entry in progress
+    struct Group {
+        std::int32_t level;
+        char usage;
+    };
+    std::vector<Group> groups;  // the groups above the next entry
 
     // An end-of-file mark left by a PC editor.
     if (text.ends_with('\x1a')) text.remove_suffix(1);
@@ -460,7 +464,20 @@ CopyBook parseCopyBook(std::string_view text) {
             book.code = r;
             return book;
         }
-        if (state == ParseState::expectLevel) book.items.push_back(std::move(open));
+        if (state != ParseState::expectLevel) continue;
+        // Conditions, renames and stand-alone items belong to no group.
+        if (open.level != 88 && open.level != 66 && open.level != 77) {
+            while (!groups.empty() && groups.back().level >= open.level) groups.pop_back();
+            if (open.usage == ' ' && !groups.empty()) open.usage = groups.back().usage;
+        }
+        if (open.isGroup()) {
+            if (open.level < 66) groups.push_back({open.level, open.usage});
+        } else if (const char* fault = applyUsage(open)) {
+            book.messages.push_back(withText(fault, entry));
+            book.code = kSyntaxError;
+            return book;
+        }
+        book.items.push_back(std::move(open));
     }
 
     if (state != ParseState::expectLevel) {

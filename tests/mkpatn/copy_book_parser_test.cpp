@@ -51,6 +51,7 @@ TEST(CopyBookParser, ReadsEntries) {
         {"05 A PIC XXBX(3)0.", "5 A X7", 0},
         {"05 A PIC ZZZV99.", "5 A X5", 0},
         {"66 R RENAMES A THRU B.", "66 R 00", 0},
+        {"05\tT\tPIC\tX(2).\t", "5 T X2", 0},
         {"05 A PIC XX(5).", "5 A X5", 0},
         {"05 A PIC X( 5 ).", "5 A X5", 0},
         {"05 A PIC 999V99.", "5 A 93V2", 0},
@@ -117,6 +118,19 @@ TEST(CopyBookParser, RefusesEachFaultWithItsMessage) {
     }
     EXPECT_EQ(parseCopyBook("* only a comment\n\n").messages,
               std::vector<std::string>{"[解析エラー]データ項目の記述がありません\n"});
+}
+
+// A USAGE on a group is the usage of every elementary item under it.
+TEST(CopyBookParser, GroupUsageReachesItsItems) {
+    const CopyBook book = parseCopyBook(
+        "01 R.\n05 G USAGE COMP-3.\n10 A PIC S9(5).\n88 A-ZERO VALUE 0.\n10 H.\n15 B PIC 9(3) COMP.\n"
+        "15 C PIC 9(3).\n05 D PIC 9(2).\n77 E PIC 9.\n");
+    ASSERT_EQ(book.code, 0);
+    std::vector<std::string> items;
+    for (const auto& item : book.items) items.push_back(describe(item));
+    EXPECT_EQ(items, (std::vector<std::string>{"1 R 00", "5 G 00", "10 A C5", "88 A-ZERO 00", "10 H 00",
+                                               "15 B U3", "15 C C3", "5 D 92", "77 E 91"}));
+    EXPECT_EQ(parseCopyBook("01 R COMP.\n05 A PIC X.\n").code, -3);
 }
 
 TEST(CopyBookParser, LinesAreClassifiedAndEntriesSpanLines) {
