@@ -70,6 +70,20 @@ TEST(PatternWriter, Lines) {
     }
 }
 
+// Binary runs take 2, 4 or 8 bytes by their digits; a change of letter or a
+// separator ends a run, a point does not.
+TEST(PatternWriter, RecordLengthOfNumberRuns) {
+    const struct {
+        std::string line;
+        long length;
+    } cases[] = {
+        {"U", 2},          {"BBBB", 2},     {"BBBBB", 4},       {"BBBBBBB.BB", 4},
+        {"UUUUUUUUUU", 8}, {std::string(18, 'B'), 8},           {"UUUUBBBB", 4},
+        {"BB BB,UU", 6},   {"CCCBBB", 4},   {"BBBCCC9", 5},     {"SSBBX\n999", 5},
+    };
+    for (const auto& c : cases) EXPECT_EQ(velk::mkp::recordLength(c.line), c.length) << c.line;
+}
+
 TEST(PatternWriter, LinesThatCannotBeBuiltAreRefused) {
     EXPECT_EQ(make("05 A PIC X(999999999) OCCURS 9.\n", 1, 0).code, -30);
     EXPECT_EQ(make("05 A PIC N(1999999999).\n", 0, 0).code, -30);
