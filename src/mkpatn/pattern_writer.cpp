@@ -283,6 +283,8 @@ PatternLines buildPatternLines(const std::vector<CopyItem>& items, int optCsv, i
     return result;
 }
 
+// Kept whole and on its own: it is the pattern format's rule for the bytes
+// a line covers.
 std::int64_t recordLength(std::string_view line) {
     // A run of C, B or U positions (a '.' inside it marks the point) is one
     // packed or binary number.
@@ -290,7 +292,8 @@ std::int64_t recordLength(std::string_view line) {
     std::int64_t run = 0;
     char runLetter = 0;
     auto closeRun = [&] {
-        if (run > 0) total += runLetter == 'C' ? run / 2 + 1 : binaryBytes(run);
+        if (run > 0 && runLetter == 'C') total += run / 2 + 1;
+        if (run > 0 && runLetter != 'C') total += run <= 4 ? 2 : run <= 9 ? 4 : 8;
         run = 0;
         runLetter = 0;
     };
