@@ -11,6 +11,8 @@ command -v iconv >/dev/null || need+=(libc-bin)
 command -v man >/dev/null || need+=(man-db)
 command -v groff >/dev/null || need+=(groff-base)
 [ -x /usr/bin/time ] || need+=(time)
+# GnuCOBOL judges the record lengths in the copy-book tests (they skip without it).
+command -v cobc >/dev/null || need+=(gnucobol3)
 if [ "${1:-}" = "--fuzz" ]; then
   command -v clang++ >/dev/null || need+=(clang)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||

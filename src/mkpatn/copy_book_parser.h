@@ -11,22 +11,31 @@
 
 namespace velk::mkp {
 
-enum class ParseState { expectLevel, expectName, expectClause, pictureStart, inPicture, skipValue };
+enum class ParseState {
+    expectLevel,
+    expectName,
+    expectClause,
+    pictureStart,
+    inPicture,
+    skipValue,
+    inQuotes,       // inside a "literal" of a VALUE clause
+    inApostrophes,  // inside a 'literal'
+};
 
 // Parses one entry text (a line without its sequence number and line break)
-// into item, continuing from state. Returns 0, kBinaryUsage (a binary USAGE
-// was accepted and nothing failed after it) or kSyntaxError (its message
-// appended to messages).
+// into item, continuing from state. Words may be in any case. Returns 0 or
+// kSyntaxError (its message appended to messages).
 std::int32_t parseEntryLine(std::string_view text, CopyItem& item, ParseState& state,
                             std::vector<std::string>& messages);
 
 struct CopyBook {
-    std::int32_t code = 0;  // 0, kBinaryUsage or kSyntaxError
+    std::int32_t code = 0;  // 0 or kSyntaxError
     std::vector<CopyItem> items;  // completed entries in copy-book order
     std::vector<std::string> messages;
 };
 
-// Reads a whole copy-book; LF and CR LF line ends alike, lines of any length.
+// Reads a whole copy-book; LF and CR LF line ends alike, lines of any length
+// (columns 73-80 dropped when no line is longer than 80).
 CopyBook parseCopyBook(std::string_view text);
 
 }  // namespace velk::mkp

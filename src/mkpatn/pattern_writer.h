@@ -10,14 +10,12 @@
 
 namespace velk::mkp {
 
-// Marks every item that a later or earlier REDEFINES names with 'S' and
-// every item that redefines another with 'D'; a later mark wins.
-void markRedefines(std::vector<CopyItem>& items);
-
 struct PatternLines {
     std::int32_t code = 0;  // 0, or kOutOfMemory when a line would not fit
-    // One line, or two when the first left out REDEFINES alternatives;
-    // each ends in '\n'.
+    // For each level-01 record in turn, one line per layout: one when
+    // nothing is redefined, else as many as the most alternatives any
+    // redefined item has (the item and each item redefining it). Each ends
+    // in '\n'; a copy-book without elementary items gives a bare '\n'.
     std::vector<std::string> lines;
 };
 
@@ -27,5 +25,8 @@ PatternLines buildPatternLines(const std::vector<CopyItem>& items, int optCsv, i
 
 // Source bytes a written pattern line covers, up to its line break.
 std::int64_t recordLength(std::string_view line);
+
+// The mkp result: the length of the longest of the lines.
+std::int64_t longestRecord(const std::vector<std::string>& lines);
 
 }  // namespace velk::mkp

@@ -80,9 +80,8 @@ std::int32_t makePattern(int optLog, int optCsv, int optQuote, const char* copyP
     if (optLog == 1) {
         for (const std::string& message : book.messages) platform::writeText(stdout, message);
     }
-    if (book.code != 0 && book.code != kBinaryUsage) return book.code;
+    if (book.code != 0) return book.code;
 
-    markRedefines(book.items);
     const PatternLines pattern = buildPatternLines(book.items, optCsv, optQuote);
     if (pattern.code != 0) {
         say(optLog, texts::kNoMemory);
@@ -97,8 +96,7 @@ std::int32_t makePattern(int optLog, int optCsv, int optQuote, const char* copyP
         written != 0) {
         return written;
     }
-    if (book.code != 0) return book.code;
-    return static_cast<std::int32_t>(recordLength(pattern.lines.back()));
+    return static_cast<std::int32_t>(longestRecord(pattern.lines));
 }
 
 }  // namespace

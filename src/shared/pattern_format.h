@@ -15,6 +15,7 @@ enum class CharClass : std::uint8_t {
     Kanji,      // N: half of one JEF character; N come in pairs
     Zoned,      // S: one digit of a signed zoned number, one byte
     Packed,     // C, P: one digit place of a packed number; a run of n takes n/2 + 1 bytes
+    Binary,     // B (signed), U (unsigned): one digit place of a big-endian binary number
     Point,      // '.': decimal point inside an S, C or P run, or a literal
     Separator,  // ',' and ' ': copied; ends a packed run
     Quote,      // '"': copied
@@ -26,6 +27,7 @@ constexpr CharClass classOf(char c) {
         case 'N': return CharClass::Kanji;
         case 'S': return CharClass::Zoned;
         case 'C': case 'P': return CharClass::Packed;
+        case 'B': case 'U': return CharClass::Binary;
         case '.': return CharClass::Point;
         case ',': case ' ': return CharClass::Separator;
         case '"': return CharClass::Quote;
@@ -39,12 +41,24 @@ constexpr bool isCharPosition(char c) { return classOf(c) == CharClass::Single; 
 constexpr bool isDataPosition(char c) {
     const CharClass k = classOf(c);
     return k == CharClass::Single || k == CharClass::Kanji || k == CharClass::Zoned ||
-           k == CharClass::Packed;
+           k == CharClass::Packed || k == CharClass::Binary;
 }
 
 // Source bytes of a packed run of `digits` digit places: the digits and
 // the sign nibble, two to a byte.
 constexpr std::uint32_t packedSourceBytes(std::uint32_t digits) { return digits / 2 + 1; }
+
+// Source bytes of a binary run of `digits` digit places: a halfword, a
+// fullword or a doubleword, as COBOL stores 1-4, 5-9 and 10-18 digits.
+constexpr std::uint32_t binarySourceBytes(std::uint32_t digits) {
+    return digits <= 4 ? 2 : digits <= 9 ? 4 : 8;
+}
+
+// Source bytes of a number run of `digits` places under `letter`.
+constexpr std::uint32_t runSourceBytes(char letter, std::uint32_t digits) {
+    return classOf(letter) == CharClass::Binary ? binarySourceBytes(digits)
+                                                : packedSourceBytes(digits);
+}
 
 // Whether a '"' between two packed letters ends the run. The pattern maker
 // counts it as an end; the j2s reader lets it pass, as it does a point.
@@ -54,38 +68,37 @@ enum class QuoteInPackedRun : std::uint8_t { Ends, Continues };
 
 // Source bytes a whole pattern takes from a record: one per X, A, 9, N, S;
 // a packed run of n C or P places (points may stand inside) takes n/2 + 1;
-// a change of packed letter starts a new run.
+// a binary run of B or U places 2, 4 or 8; a change of letter starts a new run.
 constexpr std::int64_t sourceLength(std::string_view pattern, QuoteInPackedRun quote) {
     std::int64_t total = 0;
     std::int64_t run = 0;
     char letter = '\0';
+    auto close = [&] {
+        if (run > 0) total += runSourceBytes(letter, static_cast<std::uint32_t>(run));
+        run = 0;
+    };
     for (char c : pattern) {
         switch (classOf(c)) {
             case CharClass::Single:
             case CharClass::Kanji:
             case CharClass::Zoned:
-                if (run > 0) total += packedSourceBytes(static_cast<std::uint32_t>(run));
-                run = 0;
+                close();
                 ++total;
                 letter = c;
                 break;
             case CharClass::Packed:
-                if (c != letter && run > 0) {
-                    total += packedSourceBytes(static_cast<std::uint32_t>(run));
-                    run = 0;
-                }
+            case CharClass::Binary:
+                if (c != letter) close();
                 ++run;
                 letter = c;
                 break;
             case CharClass::Separator:
-                if (run > 0) total += packedSourceBytes(static_cast<std::uint32_t>(run));
-                run = 0;
+                close();
                 letter = c;
                 break;
             case CharClass::Quote:
                 if (quote == QuoteInPackedRun::Ends) {
-                    if (run > 0) total += packedSourceBytes(static_cast<std::uint32_t>(run));
-                    run = 0;
+                    close();
                     letter = c;
                 }
                 break;
@@ -94,7 +107,7 @@ constexpr std::int64_t sourceLength(std::string_view pattern, QuoteInPackedRun q
                 break;
         }
     }
-    if (run > 0) total += packedSourceBytes(static_cast<std::uint32_t>(run));
+    close();
     return total;
 }
 

@@ -28,8 +28,7 @@ TEST(RunMkp, RunsEndWithTheirMessageCodeAndPattern) {
     } cases[] = {
         {dir + "/rec.cpy", ptn, "1", "1", "1", "", 7, "\"XXX\",CCCCC.CC\n"},
         {dir + "/rec.cpy", ptn, "0", "0", "0", "", 0, "XXXCCCCC.CC\n"},
-        {dir + "/bin.cpy", ptn, "1", "1", "0",
-         "[未サポート]COMP(BINARY)は現在サポートしていません\n->05 A PIC 9(4) COMP.\n", -4, "XX,X\n"},
+        {dir + "/bin.cpy", ptn, "1", "1", "0", "", 3, "UUUU,X\n"},
         {dir + "/none.cpy", ptn, "1", "0", "0", "[" + dir + "/none.cpy]が見つかりません\n", -13, "old"},
         {dir + "/empty.cpy", ptn, "1", "0", "0", "[" + dir + "/empty.cpy]のファイルサイズが 0 です\n", -18, "old"},
         {dir, ptn, "1", "0", "0", dir + "がオープンできません\n", -13, "old"},

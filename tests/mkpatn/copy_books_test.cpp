@@ -1,0 +1,265 @@
+// Copy-books written the way real ones are (card images with sequence
+// numbers, FILLER, 88-levels, VALUE clauses, CR LF, identification columns):
+// each through mkp, then through j2s over records whose CSV is known, and
+// with GnuCOBOL, when it is installed, as the judge of the record lengths.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "mkpatn/pattern_writer.h"
+#include "support/run_velk.h"
+
+namespace {
+
+using velk::test::readFile;
+using velk::test::writeFile;
+
+// One card: sequence number, a blank indicator, the entry from column 8 up
+// to column 72, and the identification area.
+std::string card(int seq, const std::string& entry, const std::string& ident = "") {
+    char number[16];
+    std::snprintf(number, sizeof number, "%06d", seq);
+    std::string line = std::string(number) + " " + entry;
+    if (!ident.empty()) line += std::string(72 - std::min<std::size_t>(72, line.size()), ' ') + ident;
+    return line + "\r\n";
+}
+
+std::string cards(const std::vector<std::string>& entries, const std::string& ident = "") {
+    std::string text;
+    int seq = 100;
+    for (const std::string& entry : entries) {
+        text += card(seq, entry, ident.empty() ? "" : ident + std::to_string(seq));
+        seq += 100;
+    }
+    return text;
+}
+
+// Text in EBCDIC, for the characters the records below use.
+std::string ebcdic(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        unsigned char e = 0x40;
+        if (c >= '0' && c <= '9') e = static_cast<unsigned char>(0xF0 + (c - '0'));
+        else if (c >= 'A' && c <= 'I') e = static_cast<unsigned char>(0xC1 + (c - 'A'));
+        else if (c >= 'J' && c <= 'R') e = static_cast<unsigned char>(0xD1 + (c - 'J'));
+        else if (c >= 'S' && c <= 'Z') e = static_cast<unsigned char>(0xE2 + (c - 'S'));
+        else if (c >= 'a' && c <= 'i') e = static_cast<unsigned char>(0x81 + (c - 'a'));
+        else if (c >= 'j' && c <= 'r') e = static_cast<unsigned char>(0x91 + (c - 'j'));
+        else if (c >= 's' && c <= 'z') e = static_cast<unsigned char>(0xA2 + (c - 's'));
+        else if (c == '.') e = 0x4B;
+        else if (c == '+') e = 0x4E;
+        else if (c == '$') e = 0x5B;
+        else if (c == '*') e = 0x5C;
+        else if (c == '-') e = 0x60;
+        else if (c == '/') e = 0x61;
+        else if (c == ',') e = 0x6B;
+        out += static_cast<char>(e);
+    }
+    return out;
+}
+
+// Signed zoned digits: the sign in the zone of the last one.
+std::string zoned(const std::string& digits, char sign) {
+    std::string out = ebcdic(digits);
+    out.back() = static_cast<char>((sign == '-' ? 0xD0 : 0xC0) | (out.back() & 0x0F));
+    return out;
+}
+
+struct Book {
+    const char* point;
+    std::string text;
+    int optCsv, optQuote;
+    std::vector<std::string> lines;  // the pattern file, line by line
+    long result;
+    std::vector<std::string> keywords;  // j2s prefix of each line, when several
+    std::string records;                // EBCDIC; empty: not converted (binary)
+    std::string csv;
+    std::vector<std::string> cobolRecords;  // 01 names whose length GnuCOBOL gives
+};
+
+std::vector<Book> books() {
+    return {
+        {"1: an area redefined twice, one line per layout, each 16 bytes",
+         cards({"01  PAY-REC.",
+                "    05  PAY-TYPE            PIC X.",
+                "        88  PAY-CASH        VALUE 'C'.",
+                "    05  PAY-DATA            PIC X(8).",
+                "    05  PAY-CARD REDEFINES PAY-DATA.",
+                "        10  CARD-NO         PIC 9(6).",
+                "        10  FILLER          PIC X(2).",
+                "    05  PAY-BANK REDEFINES PAY-DATA.",
+                "        10  BANK-CD         PIC 9(4).",
+                "        10  BANK-AMT        PIC S9(5) COMP-3.",
+                "    05  PAY-AMT             PIC S9(5)V99 VALUE ZERO."}),
+         1, 1,
+         {"\"X\",\"XXXXXXXX\",SSSSS.SS", "\"X\",999999,\"XX\",SSSSS.SS",
+          "\"X\",9999,CCCCC,\"X\",SSSSS.SS"},
+         16, {"1:C:", "1:K:", "1:B:"},
+         ebcdic("CABCDEFGH") + zoned("0012345", '+') + ebcdic("K123456ZZ") + zoned("0000100", '-') +
+             ebcdic("B1234") + std::string("\x01\x23\x4C", 3) + ebcdic(" ") + zoned("9999999", '+'),
+         "\"C\",\"ABCDEFGH\",+00123.45\r\n\"K\",123456,\"ZZ\",-00001.00\r\n"
+         "\"B\",1234,+01234,\" \",+99999.99\r\n",
+         {"PAY-REC"}},
+        {"2: two 01 records, a line each",
+         cards({"01  HDR-REC.",
+                "    05  H-TYPE              PIC X VALUE 'H'.",
+                "    05  H-DATE              PIC 9(8).",
+                "01  DTL-REC.",
+                "    05  D-TYPE              PIC X VALUE 'D'.",
+                "    05  D-ITEM              PIC X(5).",
+                "    05  D-QTY               PIC S9(4)."}),
+         1, 0, {"X,99999999", "X,XXXXX,SSSS"}, 10, {"1:H:", "1:D:"},
+         ebcdic("H20240401DPEN01") + zoned("0012", '+'), "H,20240401\r\nD,PEN01,+0012\r\n",
+         {"HDR-REC", "DTL-REC"}},
+        {"3: 77 and 66 entries take no room",
+         cards({"77  WS-COUNT                PIC 9(4) VALUE ZERO.",
+                "01  CUST-REC.",
+                "    05  CUST-ID             PIC 9(5).",
+                "    05  CUST-NAME           PIC X(10).",
+                "66  CUST-KEY RENAMES CUST-ID.",
+                "77  WS-FLAG                 PIC X VALUE 'N'.",
+                "    88  WS-DONE             VALUE 'Y'."}),
+         1, 1, {"99999,\"XXXXXXXXXX\""}, 15, {}, ebcdic("00042YAMADA    "),
+         "00042,\"YAMADA    \"\r\n", {"CUST-REC"}},
+        {"4: USAGE before PICTURE, as maps are written",
+         cards({"01  MAPI.",
+                "    05  FILLER              PIC X(12).",
+                "    05  NAMEL    COMP       PIC S9(4).",
+                "    05  NAMEF               PIC X.",
+                "    05  NAMEI               PIC X(10)."}),
+         1, 0, {"XXXXXXXXXXXX,BBBB,X,XXXXXXXXXX"}, 25, {}, "", "", {"MAPI"}},
+        {"5, 11: binary items by their digits; adjacent runs kept apart",
+         cards({"01  ACCT-REC.",
+                "    05  BAL                 PIC S9(7)V99 COMP.",
+                "    05  CNT                 PIC 9(4) COMP-4.",
+                "    05  ID1                 PIC S9(4) BINARY.",
+                "    05  ID2                 PIC S9(4) USAGE IS COMPUTATIONAL-4.",
+                "    05  BIG                 PIC S9(15) COMPUTATIONAL.",
+                "    05  TOT                 PIC S9(5)V99 COMP-3.",
+                "    05  TOT2                PIC S9(3) COMP-3."}),
+         0, 0, {"BBBBBBB.BBUUUUBBBB BBBB BBBBBBBBBBBBBBBCCCCC.CC CCC"}, 24, {}, "", "", {"ACCT-REC"}},
+        {"6: a point inside a picture does not end the entry",
+         cards({"01  RATE-REC.",
+                "    05  RATE-CD             PIC X(2).",
+                "    05  RATE-VAL            PIC 9(8).9(2).",
+                "    05  RATE-END            PIC X."}),
+         1, 0, {"XX,XXXXXXXXXXX,X"}, 14, {}, ebcdic("AB00001234.50Z"), "AB,00001234.50,Z\r\n",
+         {"RATE-REC"}},
+        {"7: edited pictures are text of their length",
+         cards({"01  PRT-REC.",
+                "    05  P-AMT               PIC +9(10).99.",
+                "    05  P-TOT               PIC -ZZZ,ZZZ,ZZZ.ZZ.",
+                "    05  P-BAL               PIC ZZ,ZZ9.99CR.",
+                "    05  P-DT                PIC 99/99/99.",
+                "    05  P-ST                PIC XXBXX.",
+                "    05  P-CK                PIC $***9.99DB."}),
+         1, 0,
+         {"XXXXXXXXXXXXXX,XXXXXXXXXXXXXXX,XXXXXXXXXXX,XXXXXXXX,XXXXX,XXXXXXXXXX"}, 63, {},
+         ebcdic("+0000012345.67-    123,456.7812,345.67CR24/04/01AB CD$***1.00DB"),
+         "+0000012345.67,-    123,456.78,12,345.67CR,24/04/01,AB CD,$***1.00DB\r\n", {"PRT-REC"}},
+        {"8: words in any case, literals as written",
+         cards({"01  cust-rec.",
+                "    05  Filler              Pic xx Value 'a. b'.",
+                "    05  cust-id             pic 9(5).",
+                "    05  cust-amt            pic s9(5)v99 usage comp-3.",
+                "    05  Cust-Kana           Picture X(4) value \"Abc.\"."}),
+         1, 0, {"XX,99999,CCCCC.CC,XXXX"}, 15, {},
+         ebcdic("ab00042") + std::string("\x00\x12\x34\x5C", 4) + ebcdic("Abc."),
+         "ab,00042,+00123.45,Abc.\r\n", {"CUST-REC"}},
+        {"9: columns 73-80 are no part of the entry",
+         cards({"01  ORD-REC.",
+                "    05  ORD-NO              PIC 9(6).",
+                "    05  ORD-QTY             PIC S9(3)",
+                "                            COMP-3.",
+                "    05  ORD-NOTE            PIC X(10)."},
+               "ORD."),
+         0, 0, {"999999CCCXXXXXXXXXX"}, 18, {},
+         ebcdic("000123") + std::string("\x01\x2D", 2) + ebcdic("NOTE      "), "000123-012NOTE      \r\n",
+         {"ORD-REC"}},
+        {"10: an end-of-file mark after the last line",
+         cards({"01  R.", "    05  A                   PIC X(3).", "    05  B                   PIC 9(2)."}) +
+             "\x1a",
+         1, 0, {"XXX,99"}, 5, {}, ebcdic("ABC12"), "ABC,12\r\n", {"R"}},
+    };
+}
+
+TEST(CopyBooks, PatternResultAndRecords) {
+    for (const Book& book : books()) {
+        SCOPED_TRACE(book.point);
+        const auto mkp = velk::test::runOnFile(
+            {"mkp", "1", std::to_string(book.optCsv), std::to_string(book.optQuote)}, book.text);
+        std::string expected;
+        for (const std::string& line : book.lines) expected += line + "\n";
+        EXPECT_EQ(mkp.out, "");
+        EXPECT_EQ(mkp.err, velk::test::exitLine(book.result));
+        ASSERT_EQ(mkp.output, expected);
+        if (book.records.empty()) continue;
+
+        std::string pattern;
+        for (std::size_t i = 0; i < book.lines.size(); ++i) {
+            pattern += (book.keywords.empty() ? "" : book.keywords[i]) + book.lines[i] + "\n";
+        }
+        const auto csv = velk::test::runOnFile({"j2s", "0", "3", "1"}, book.records, pattern);
+        EXPECT_EQ(csv.status, 0) << csv.out;
+        EXPECT_EQ(csv.output, book.csv);
+    }
+}
+
+// What GnuCOBOL allocates for each 01 record of a copy-book, compiled with
+// binary items of 2, 4 or 8 bytes as on the mainframe.
+std::vector<long> cobolLengths(const std::string& copyBook, const std::vector<std::string>& records) {
+    const std::string dir = velk::test::makeTempDir();
+    writeFile(dir + "/book.cpy", copyBook);
+    std::string program =
+        "       IDENTIFICATION DIVISION.\n"
+        "       PROGRAM-ID. LENGTHS.\n"
+        "       DATA DIVISION.\n"
+        "       WORKING-STORAGE SECTION.\n"
+        "       COPY \"book.cpy\".\n"
+        "       PROCEDURE DIVISION.\n";
+    for (const std::string& name : records) program += "           DISPLAY LENGTH OF " + name + "\n";
+    program += "           STOP RUN.\n";
+    writeFile(dir + "/lengths.cob", program);
+    const std::string command = "cd " + dir +
+                                " && cobc -x -fbinary-size=2-4-8 -o lengths lengths.cob </dev/null >cobc.log 2>&1"
+                                " && ./lengths </dev/null || { cat cobc.log; exit 1; }";
+    std::vector<long> lengths;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return lengths;
+    char line[256];
+    std::string text;
+    while (std::fgets(line, sizeof line, pipe)) {
+        text += line;
+        lengths.push_back(std::strtol(line, nullptr, 10));
+    }
+    const int status = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    return lengths;
+}
+
+TEST(CopyBooks, LengthsAgreeWithGnuCobol) {
+    if (std::system("command -v cobc >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "cobc (GnuCOBOL) is not installed";
+    }
+    for (const Book& book : books()) {
+        SCOPED_TRACE(book.point);
+        const std::vector<long> cobol = cobolLengths(book.text, book.cobolRecords);
+        ASSERT_EQ(cobol.size(), book.cobolRecords.size());
+        // Every layout of a record has the record's length; the result is the longest.
+        std::vector<long> layouts;
+        for (const std::string& line : book.lines) {
+            const long length = static_cast<long>(velk::mkp::recordLength(line));
+            if (layouts.empty() || layouts.back() != length) layouts.push_back(length);
+        }
+        EXPECT_EQ(layouts, cobol);
+        EXPECT_EQ(book.result, *std::max_element(cobol.begin(), cobol.end()));
+    }
+}
+
+}  // namespace
