@@ -11,12 +11,12 @@ inline constexpr const char kNoPattern[] = "_********_";
 // A path must fit a 260-byte buffer with its terminating NUL.
 inline constexpr std::size_t kMaxPathLength = 259;
 
-enum class Command { None, S2j, J2s, Mkp, Version };
+enum class Command { None, S2j, J2s, Mkp, U2j, Version };
 
 struct CommandLine {
     Command command = Command::None;
     bool rejected = false;
-    // The usage screen to show when rejected: "s2j", "j2s", "mkp" or null for all three.
+    // The usage screen to show when rejected: the command word, or null for all screens.
     const char* usageWord = nullptr;
     bool optLogRead = false;  // its first character was a digit
     std::int32_t optLog = 0;
@@ -27,6 +27,7 @@ struct CommandLine {
     std::int32_t optQuote = 0;  // mkp
     std::int32_t optSkip = 0;   // j2s
     std::int32_t trimFlags = 0; // j2s
+    // u2j's UTF-8 input path is held in sjisPath, as it takes s2j's arguments.
     std::string sjisPath, jefPath, patnPath, copyPath, ptnPath;
 };
 

@@ -15,6 +15,10 @@ std::int32_t runJ2s(int optLog, int optConv, int recSize, int optSkip, int trimF
                     const char* jefPath, const char* sjisPath, const char* patnPath,
                     char* logPath, std::size_t logPathCapacity);
 
+// s2j over a UTF-8 input.
+std::int32_t runU2j(int optLog, int optConv, int optOther, const char* utf8Path,
+                    const char* jefPath);
+
 std::int32_t runMkp(int optLog, int optCsv, int optQuote, const char* copyPath,
                     const char* ptnPath);
 

@@ -22,15 +22,18 @@ TEST(Screens, UsageScreensByteForByte) {
     const auto all = runVelk({});
     EXPECT_EQ(all.status, 2);
     EXPECT_EQ(all.out, "");
-    // The s2j, j2s and mkp screens, each followed by the prompt.
+    // The s2j, j2s, mkp and u2j screens, each followed by the prompt.
     EXPECT_EQ(velk::test::sha256Hex(all.err),
-              "27647a59b60d009012d12e444acc0cf8f2289d4034d0035539f22865a606f1da");
+              "a8206d86783d0db8ed6bf558b86bd21a19660464606e9f8c286c10e1ba2cac47");
     std::vector<std::string> screens;
     for (std::size_t start = 0, at; (at = all.err.find(kPrompt, start)) != std::string::npos;
          start = at + kPrompt.size())
         screens.push_back(all.err.substr(start, at - start) + kPrompt);
-    ASSERT_EQ(screens.size(), 3u);
+    ASSERT_EQ(screens.size(), 4u);
     EXPECT_EQ(screens[1].substr(0, 48), std::string(47, '*') + "\n");
+    // Asterisk rows as wide as the title between them.
+    EXPECT_EQ(screens[3].substr(0, 44), std::string(43, '*') + "\n");
+    EXPECT_EQ(screens[3].find('\n', 44), 44u + 43u);
 
     const struct {
         std::vector<std::string> args;
@@ -40,6 +43,7 @@ TEST(Screens, UsageScreensByteForByte) {
         {{"s2j", "x", "1", "0", "a", "b"}, screens[0]},  // optLog never read: no exit line
         {{"j2s", "0", "4", "0", "a", "b"}, screens[1]},
         {{"mkp", "2", "0", "0", "a.cpy", "a.ptn"}, screens[2] + kExitMinus5},
+        {{"u2j", "1", "1", "2", "a", "b"}, screens[3] + kExitMinus5},
     };
     for (const auto& c : cases) {
         const auto r = runVelk(c.args);
