@@ -1,6 +1,6 @@
-// The block loop of one u2j run: read a block of UTF-8, decode it to
-// Shift-JIS, convert that with the s2j block conversion, report its errors
-// in terms of the UTF-8 input, write it, show progress.
+// The block loop of one u2j run: read a block of UTF-8, convert it, report
+// its errors, write it, show progress. Like s2j's, over functions for the
+// file calls, so that it runs the same over files and test doubles.
 #pragma once
 
 #include <cstddef>
@@ -8,24 +8,10 @@
 #include <functional>
 #include <span>
 
-#include "s2jconv/s2j_convert.h"
 #include "s2jconv/s2j_stream.h"
+#include "u2jconv/u2j_convert.h"
 
 namespace velk::u2j {
-
-enum class ErrorKind : std::uint8_t {
-    Malformed,  // value: the bytes, length: their count
-    NoEbcdic,   // a single-byte character the chosen table does not map; value: code point
-    NoJef,      // no Shift-JIS form, or no JEF code for it; value: code point
-};
-
-struct ConversionError {
-    ErrorKind kind;
-    std::uint8_t length;
-    std::uint32_t value;
-    std::int64_t line;    // 1-based
-    std::int64_t column;  // 1-based, in characters of the UTF-8 input
-};
 
 struct StreamIo {
     std::function<std::int64_t(std::uint8_t*, std::size_t)> read;
@@ -35,20 +21,17 @@ struct StreamIo {
 };
 
 struct CarriedState {
-    s2j::CarriedState sjis;    // the s2j side, over the decoded Shift-JIS
-    std::int64_t column = 0;   // characters of the current line before the next block
-    bool started = false;      // past the place where a byte-order mark may stand
+    s2j::CarriedState chars;  // s2j's state, counted in characters
+    bool started = false;     // past the place where a byte-order mark may stand
 };
 
-// Input block size for a file: that of s2j, but room for a whole sequence
-// beside the three bytes a cut one carries over.
+// Input block size for a file: that of s2j, but with room for a whole
+// sequence beside the three bytes of a cut one that are carried over.
 std::size_t blockSizeFor(std::int64_t fileSize);
 
-// Converts the whole input. `inBuf` is the block; `midBuf` must be as large,
-// `outBuf` twice as large.
-s2j::StreamOutcome convertStream(const s2j::Converter& conv, std::int64_t fileSize,
-                                 std::span<std::uint8_t> inBuf, std::span<std::uint8_t> midBuf,
-                                 std::span<std::uint8_t> outBuf, const StreamIo& io,
-                                 CarriedState& state);
+// Converts the whole input. `outBuf` must hold twice the size of `inBuf`.
+s2j::StreamOutcome convertStream(const Tables& t, std::int64_t fileSize,
+                                 std::span<std::uint8_t> inBuf, std::span<std::uint8_t> outBuf,
+                                 const StreamIo& io, CarriedState& state);
 
 }  // namespace velk::u2j

@@ -101,7 +101,7 @@ TEST(Cp932, EveryJefKanjiRoundTrips) {
                 kanji, undefined, otherCode, otherJef, noJef);
 
     const s2j::Converter conv = s2j::makeConverter(1, 0);
-    std::vector<std::uint8_t> inBuf(16380), mid(16380), out(2 * 16380);
+    std::vector<std::uint8_t> inBuf(16380), out(2 * 16380);
     std::size_t pos = 0;
     std::string got;
     std::int64_t errors = 0;
@@ -120,11 +120,12 @@ TEST(Cp932, EveryJefKanjiRoundTrips) {
         [](std::int64_t) {},
     };
     u2j::CarriedState state;
-    u2j::convertStream(conv, static_cast<std::int64_t>(utf8.size()), inBuf, mid, out, io, state);
+    u2j::convertStream(u2j::makeTables(conv), static_cast<std::int64_t>(utf8.size()), inBuf, out,
+                       io, state);
     ASSERT_EQ(got.size(), expected.size());
     const auto diff = std::mismatch(got.begin(), got.end(), expected.begin());
     EXPECT_TRUE(diff.first == got.end()) << "first difference at byte " << (diff.first - got.begin());
-    EXPECT_EQ(state.sjis.errorCount, noJef);
+    EXPECT_EQ(state.chars.errorCount, noJef);
 }
 
 }  // namespace

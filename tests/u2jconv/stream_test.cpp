@@ -43,10 +43,10 @@ Result convert(const std::string& in, std::size_t block, int optConv = 1, int op
         },
         [&](std::int64_t done) { r.progress.push_back(done); },
     };
-    std::vector<std::uint8_t> inBuf(block), mid(block), out(2 * block);
+    std::vector<std::uint8_t> inBuf(block), out(2 * block);
     const auto outcome =
-        u2j::convertStream(s2j::makeConverter(optConv, optOther),
-                           static_cast<std::int64_t>(in.size()), inBuf, mid, out, io, r.state);
+        u2j::convertStream(u2j::makeTables(s2j::makeConverter(optConv, optOther)),
+                           static_cast<std::int64_t>(in.size()), inBuf, out, io, r.state);
     EXPECT_EQ(outcome.status, s2j::StreamStatus::Finished);
     return r;
 }
@@ -64,7 +64,7 @@ TEST(U2jStream, OutputDoesNotDependOnBlockBoundaries) {
     EXPECT_EQ(whole.errors[1], "1 9 2:2");          // TAB, no EBCDIC
     EXPECT_EQ(whole.errors[4], "0 58241 2:5");   // E3 81, cut by the line end
     EXPECT_EQ(whole.errors.back(), "0 59068 3:8");  // E6 BC, cut by the end of the file
-    EXPECT_EQ(whole.state.sjis.lineFeeds, 2);
+    EXPECT_EQ(whole.state.chars.lineFeeds, 2);
     for (std::size_t block = 4; block <= kMixed.size() + 1; ++block) {
         SCOPED_TRACE(block);
         const Result r = convert(kMixed, block);
