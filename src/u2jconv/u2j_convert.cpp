@@ -1,9 +1,30 @@
 #include "u2jconv/u2j_convert.h"
 
+#include <cstring>
+
 #include "tblknj/kanji_tables.h"
 #include "tblutf/cp932.h"
 
 namespace velk::u2j {
+
+namespace {
+
+constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+inline std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Whether any of the eight bytes of w is c.
+inline bool hasByte(std::uint64_t w, std::uint8_t c) {
+    const std::uint64_t x = w ^ (kLowBits * c);
+    return ((x - kLowBits) & ~x & kHighBits) != 0;
+}
+
+}  // namespace
 
 using s2j::kKanjiIn;
 using s2j::kKanjiOut;
@@ -93,8 +114,24 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
                 *o++ = kKanjiOut;
                 open = false;
             }
-            // A run of ASCII in a tight loop of its own.
-            do {
+            // A run of ASCII: eight bytes at a time while they need no
+            // decision (no line end, all mapped), else byte by byte.
+            for (;;) {
+                while (i + 8 <= n) {
+                    const std::uint64_t w = load64(p + i);
+                    if ((w & kHighBits) != 0 || hasByte(w, '\n') || hasByte(w, '\r')) break;
+                    std::uint8_t v[8];
+                    for (int k = 0; k < 8; ++k) v[k] = single[p[i + k]];
+                    const std::uint64_t mapped = load64(v);
+                    if (hasByte(mapped, 0)) break;
+                    std::memcpy(o, &mapped, 8);
+                    o += 8;
+                    i += 8;
+                    at += 8;
+                }
+                if (i == n) break;
+                b = p[i];
+                if (b >= 0x80 || b == '\n' || b == '\r') break;
                 std::uint8_t v = single[b];
                 if (v == 0) [[unlikely]] {
                     fail(ErrorKind::NoEbcdic, b, 0);
@@ -102,9 +139,8 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
                 }
                 *o++ = v;
                 ++at;
-                if (++i == n) break;
-                b = p[i];
-            } while (b < 0x80 && b != '\n' && b != '\r');
+                ++i;
+            }
             continue;
         }
         // Most text beyond ASCII is three-byte sequences: check them whole.

@@ -89,6 +89,11 @@ TEST(U2jStream, ColumnsAfterLongLinesAndManyBlocks) {
     in += "\t\n" + std::string(3000, 'A') + "\t";
     const Result r = convert(in, 100, 4, 0);
     EXPECT_EQ(r.errors, (std::vector<std::string>{"1 9 1:5001", "1 9 2:3001"}));
+    // Unmapped bytes and line ends inside runs of ASCII that go eight at a time.
+    const Result a = convert("ABCDEFGHIJKLaNOPQRSTUVWXYZ0123\r\nABCDEFGHIJKLMNOPQRSTUVWXYZ", 64);
+    EXPECT_EQ(a.errors, std::vector<std::string>{"1 97 1:13"});
+    EXPECT_EQ(a.output.size(), 30u + 26u);
+    EXPECT_EQ(a.output[12], '\x40');
 }
 
 }  // namespace
