@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds a release velk and prints its throughput and peak memory for s2j,
+# Builds a release velk and prints its throughput and peak memory for s2j, u2j,
 # j2s in stream mode and j2s with a pattern, beside iconv and cat timed in
 # the same run. Options go to bench/throughput.py (--help lists them).
 #

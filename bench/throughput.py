@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Throughput and peak memory of s2j, j2s in stream mode and j2s with a
-pattern and trimming, each beside iconv and cat timed in the same run on the
+"""Throughput and peak memory of s2j, j2s in stream mode, j2s with a
+pattern and trimming, and u2j, each beside iconv and cat timed in the same run on the
 same machine, printed as one table. bench/run.sh builds a release binary and
 runs this script; call it directly to time another binary.
 
@@ -11,6 +11,7 @@ Inputs (generated into a temporary folder under --dir, removed at the end):
   text.sjis    mixed kanji/ASCII Shift-JIS lines ending in CR LF, for s2j;
   text.jef     its JEF/EBCDIC form with shift codes (velk s2j 0 4 1), for j2s;
   text.930     the same text in IBM-930 (iconv), for iconv's way back;
+  text.utf8    the same text in UTF-8 (iconv), for u2j;
   records.jef  200-byte records of text, kanji, zoned and packed fields, for
                j2s with a pattern and optTrim 1.
 
@@ -58,7 +59,7 @@ EBCDIC = {**{c: 0xC1 + i for i, c in enumerate("ABCDEFGHI")},
 
 TIME = "/usr/bin/time"
 
-TARGETS = {"s2j": 500, "j2s stream": 1000, "j2s pattern": 300}  # MB/s
+TARGETS = {"s2j": 500, "j2s stream": 1000, "j2s pattern": 300, "u2j": 500}  # MB/s
 
 
 def text_block(rng):
@@ -230,7 +231,8 @@ def make_inputs(work, velk, mib):
     total = mib * MIB
     rng = random.Random(20260306)
     paths = {name: os.path.join(work, name)
-             for name in ("text.sjis", "text.jef", "text.930", "records.jef", "rec.ptn")}
+             for name in ("text.sjis", "text.jef", "text.930", "text.utf8", "records.jef",
+                          "rec.ptn")}
     write_repeated(paths["text.sjis"], text_block(rng), total,
                    cut=lambda tail: tail[:tail.rfind(b"\n") + 1])
     subprocess.run([velk, "s2j", "0", "4", "1", paths["text.sjis"], paths["text.jef"]],
@@ -238,6 +240,9 @@ def make_inputs(work, velk, mib):
                    start_new_session=True)
     with open(paths["text.930"], "wb") as out:
         subprocess.run(["iconv", "-f", "CP932", "-t", "IBM-930", paths["text.sjis"]],
+                       stdout=out, check=True)
+    with open(paths["text.utf8"], "wb") as out:
+        subprocess.run(["iconv", "-f", "CP932", "-t", "UTF-8", paths["text.sjis"]],
                        stdout=out, check=True)
     block = b"".join(record(rng) for _ in range(512))
     write_repeated(paths["records.jef"], block, total - total % RECORD)
@@ -287,18 +292,25 @@ def main():
                            ["j2s", "0", "3", "1", p["records.jef"], out("pattern.out"),
                             p["rec.ptn"], "0", "1"],
                            p["records.jef"], out("pattern.out"))
+        u2j = velk_cmd("velk u2j 0 4 1", velk,
+                       ["u2j", "0", "4", "1", p["text.utf8"], out("u2j.out")],
+                       p["text.utf8"], out("u2j.out"))
+        velks = (s2j, stream, pattern, u2j)
         # The same conversions into /dev/null: their speed without the file system.
         nulls = {c: Timed(c.label, c.input, [os.devnull if a == c.output else a for a in c.argv],
-                          None, False) for c in (s2j, stream, pattern)}
+                          None, False) for c in velks}
         cats = {c: tool_cmd(f"cat {os.path.basename(c.input)}", ["cat", c.input], out("cat.out"))
-                for c in (s2j, stream, pattern)}
+                for c in velks}
         to_ibm = tool_cmd("iconv -f CP932 -t IBM-930",
                           ["iconv", "-f", "CP932", "-t", "IBM-930", p["text.sjis"]], out("iconv.out"))
         from_ibm = tool_cmd("iconv -f IBM-930 -t CP932",
                             ["iconv", "-f", "IBM-930", "-t", "CP932", p["text.930"]], out("iconv.out"))
+        # The way u2j replaces: iconv to Shift-JIS, then s2j on its output.
+        from_utf8 = tool_cmd("iconv -f UTF-8 -t CP932",
+                             ["iconv", "-f", "UTF-8", "-t", "CP932", p["text.utf8"]], out("iconv.out"))
+        iconvs = (to_ibm, from_ibm, from_utf8)
 
-        velks = (s2j, stream, pattern)
-        for cmd in velks + tuple(nulls.values()) + tuple(cats.values()) + (to_ibm, from_ibm):
+        for cmd in velks + tuple(nulls.values()) + tuple(cats.values()) + iconvs:
             cmd.measure_peak(work)
         print(f"timing: {opts.runs} runs of velk and cat, {opts.iconv_runs} of each iconv ...",
               flush=True)
@@ -308,8 +320,8 @@ def main():
                 cmd.run()
                 nulls[cmd].run()
             if i < opts.iconv_runs:
-                to_ibm.run()
-                from_ibm.run()
+                for cmd in iconvs:
+                    cmd.run()
         load_after = os.getloadavg()
 
         # The last runs' outputs must be right, or their speed means nothing.
@@ -323,10 +335,12 @@ def main():
         records = os.path.getsize(p["records.jef"]) // RECORD
         if count_lines(out("pattern.out")) != records:
             checks.append("the pattern run did not write one line per record")
-        if to_ibm.codes != {0} or from_ibm.codes != {0}:
+        if file_digest(out("u2j.out")) != file_digest(out("s2j.out")):
+            checks.append("u2j on the UTF-8 text did not give what s2j gives")
+        if any(c.codes != {0} for c in iconvs):
             checks.append("iconv failed")
 
-        iconv_of = {s2j: to_ibm, stream: from_ibm, pattern: from_ibm}
+        iconv_of = {s2j: to_ibm, stream: from_ibm, pattern: from_ibm, u2j: from_utf8}
         print()
         print(f"velk: {velk}")
         print(f"machine: {os.cpu_count()} cores; load average (1, 5, 15 min) "
@@ -349,19 +363,28 @@ def main():
                   f"{x_iconv:>9.1f}{x_cat:>7.2f}{target:>8}  {'yes' if cmd.mbps() >= target else 'NO ':<3}"
                   f"{nulls[cmd].mbps():>9.0f} MB/s")
         print()
+        u2j_time = statistics.median(u2j.seconds)
+        s2j_time = statistics.median(s2j.seconds)
+        pipeline = statistics.median(from_utf8.seconds) + s2j_time
+        print(f"u2j beside s2j on the same text: {u2j_time / s2j_time:.2f} x s2j's time "
+              f"(to /dev/null: {statistics.median(nulls[u2j].seconds) / statistics.median(nulls[s2j].seconds):.2f} x); "
+              f"{pipeline / u2j_time:.1f} x faster than iconv -f UTF-8 -t CP932 then s2j")
+        print()
         print("yardsticks, same run:")
-        for cmd in (to_ibm, from_ibm) + tuple(cats.values()):
+        for cmd in iconvs + tuple(cats.values()):
             print(f"{cmd.label:<26}{cmd.size() / MIB:>10.1f}{cmd.mbps():>8.0f}{cmd.peak_text():>10}")
         print()
         print("x iconv: velk's MB/s over iconv's (CP932 -> IBM-930 for s2j, on the same file; "
-              "IBM-930 -> CP932 for j2s, on the same text in IBM-930, since iconv has no JEF)")
+              "IBM-930 -> CP932 for j2s, on the same text in IBM-930, since iconv has no JEF; "
+              "UTF-8 -> CP932 for u2j, on the same file)")
         print("to /dev/null: the same conversion writing to /dev/null, without the file system")
         print("x cat: velk's speed as a share of `cat input > new file` on the same input "
               "(1.00 = the disk/memory ceiling)")
         if checks:
             print("FAILED: " + "; ".join(checks))
             return 1
-        print("outputs checked: s2j -> j2s gives back the text; one line per record")
+        print("outputs checked: s2j -> j2s gives back the text; one line per record; "
+              "u2j gives what s2j gives")
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)

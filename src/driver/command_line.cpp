@@ -123,6 +123,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         cl.command = Command::J2s;
     } else if (std::strcmp(word, "mkp") == 0) {
         cl.command = Command::Mkp;
+    } else if (std::strcmp(word, "u2j") == 0) {
+        cl.command = Command::U2j;
     } else if (std::strcmp(word, "v") == 0) {
         cl.command = Command::Version;
         cl.rejected = false;
@@ -131,14 +133,18 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         setReason(cl, "[%s]は不明なコマンドです\n", word);
         return cl;
     }
-    cl.usageWord = cl.command == Command::S2j ? "s2j" : cl.command == Command::J2s ? "j2s" : "mkp";
+    cl.usageWord = cl.command == Command::S2j   ? "s2j"
+                   : cl.command == Command::J2s ? "j2s"
+                   : cl.command == Command::U2j ? "u2j"
+                                                : "mkp";
     if (argc < 7) {
         setReason(cl, "%sのパラメータが足りません(指定=%d個/必要=5個)\n", word, argc - 2);
         return cl;
     }
     cl.optLogRead = argv[2][0] >= '0' && argv[2][0] <= '9';
     if (!number(cl, "optLog", argv[2], cl.optLog, {0, 1}, "0,1")) return cl;
-    bool ok = cl.command == Command::S2j   ? checkS2j(argv, cl)
+    // u2j takes exactly s2j's arguments.
+    bool ok = cl.command == Command::S2j || cl.command == Command::U2j ? checkS2j(argv, cl)
               : cl.command == Command::J2s ? checkJ2s(argc, argv, cl)
                                            : checkMkp(argv, cl);
     cl.rejected = !ok;

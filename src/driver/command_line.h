@@ -13,12 +13,12 @@ inline constexpr const char* kNoPattern = j2s::kNoPatternMark;
 // A path must fit a 260-byte buffer with its terminating NUL.
 inline constexpr std::size_t kMaxPathLength = 259;
 
-enum class Command { None, S2j, J2s, Mkp, Version, Help };
+enum class Command { None, S2j, J2s, Mkp, U2j, Version, Help };
 
 struct CommandLine {
     Command command = Command::None;
     bool rejected = false;
-    // The usage screen to show when rejected: "s2j", "j2s", "mkp" or null for all three.
+    // The usage screen to show when rejected: the command word, or null for all screens.
     const char* usageWord = nullptr;
     // When rejected: one Shift-JIS line naming the argument at fault and its value.
     std::string reason;
@@ -33,6 +33,7 @@ struct CommandLine {
     std::int32_t optQuote = 0;  // mkp
     std::int32_t optSkip = 0;   // j2s
     std::int32_t trimFlags = 0; // j2s
+    // u2j's UTF-8 input path is held in sjisPath, as it takes s2j's arguments.
     std::string sjisPath, jefPath, patnPath, copyPath, ptnPath;
 };
 

@@ -59,12 +59,13 @@ void showUsage(const char* word, void (*waitForKey)()) {
     if (word == nullptr || is("s2j")) screen(kS2jUsage, waitForKey);
     if (word == nullptr || is("j2s")) screen(kJ2sUsage, waitForKey);
     if (word == nullptr || is("mkp")) screen(kMkpUsage, waitForKey);
+    if (word == nullptr || is("u2j")) screen(kU2jUsage, waitForKey);
     if (is("v")) screen(versionBanner().c_str(), waitForKey);
 }
 
 int exitStatusFor(std::int32_t result) { return result >= 0 ? 0 : result == -1 ? 1 : 2; }
 
-DriverHooks defaultHooks() { return {runS2j, runJ2s, runMkp, platform::waitForKey}; }
+DriverHooks defaultHooks() { return {runS2j, runJ2s, runMkp, runU2j, platform::waitForKey}; }
 
 int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
     CommandLine cl = parseCommandLine(argc, argv);
@@ -103,6 +104,10 @@ int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
                     platform::printText(stderr, "\n\n%sに変換エラーのログを出力しました。\n\n",
                                         logPath.data());
                 }
+                break;
+            case Command::U2j:
+                result = hooks.u2j(cl.optLog, cl.optConv, cl.optOther, cl.sjisPath.c_str(),
+                                   cl.jefPath.c_str());
                 break;
             default:
                 result = hooks.mkp(cl.optLog, cl.optCsv, cl.optQuote, cl.copyPath.c_str(),

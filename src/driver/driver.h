@@ -13,6 +13,7 @@ struct DriverHooks {
     std::int32_t (*j2s)(int, int, int, int, int, const char*, const char*, const char*, char*,
                         std::size_t);
     std::int32_t (*mkp)(int, int, int, const char*, const char*);
+    std::int32_t (*u2j)(int, int, int, const char*, const char*);
     void (*waitForKey)();
 };
 
@@ -25,7 +26,7 @@ int runDriver(int argc, const char* const* argv, const DriverHooks& hooks);
 // 0 for a result of 0 or more, 1 for -1, 2 otherwise.
 int exitStatusFor(std::int32_t result);
 
-// Writes the usage screen(s) for word (null: all three; "v": the banner), each
+// Writes the usage screen(s) for word (null: every command's; "v": the banner), each
 // followed by the key prompt and one key wait.
 void showUsage(const char* word, void (*waitForKey)());
 

@@ -74,4 +74,25 @@ const char kMkpUsage[] =
     " copyPath : コピー句ファイルのパス名\n"
     " patnPath : パターンファイルのパス名\n";
 
+const char kU2jUsage[] =
+    "*******************************************\n"
+    "*** UTF-8コード から JEFコード への変換 ***\n"
+    "*******************************************\n"
+    "\n"
+    ">velk u2j optLog optConv optOther utf8Path jefPath\n"
+    "      ~~~\n"
+    " optLog   : エラーログ出力の有無\n"
+    "              1:出力する\n"
+    "              0:出力しない\n"
+    " optConv  : 変換オプション\n"
+    "              1:EBCDIC-カナ(英小文字は変換エラーとなる)\n"
+    "              2:EBCDIC-カナ(英小文字は英大文字に置き換えてから変換する)\n"
+    "              3:EBCDIC-英小文字\n"
+    "              4:EBCDIC-ASCII\n"
+    " optOther : その他オプション\n"
+    "              1:JEFの前後にシフトコードを挿入する\n"
+    "              0:JEFの前後にシフトコードを挿入しない\n"
+    " utf8Path : UTF-8ファイルのパス名\n"
+    " jefPath  : JEFファイルのパス名\n";
+
 }  // namespace velk

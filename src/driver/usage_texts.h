@@ -5,5 +5,6 @@ namespace velk {
 extern const char kS2jUsage[];
 extern const char kJ2sUsage[];
 extern const char kMkpUsage[];
+extern const char kU2jUsage[];
 
 }  // namespace velk

@@ -5,3 +5,4 @@
 #include "j2sconv/run_j2s.h"
 #include "mkpatn/run_mkp.h"
 #include "s2jconv/run_s2j.h"
+#include "u2jconv/run_u2j.h"

@@ -114,6 +114,13 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     if (!endOfInput) {
                         n = i;  // it starts the next block
                     } else {
+                        // Its substitute is a single byte: it must not land
+                        // inside a kanji run, where it would pair with the
+                        // run's end.
+                        if (open) {
+                            *o++ = kKanjiOut;
+                            open = false;
+                        }
                         fail(ErrorKind::LoneFirst, b);
                         *o++ = kSpace;
                         ++i;

@@ -54,6 +54,12 @@ TEST(CommandLine, AcceptsAndRejectsInOrder) {
         {{"mkp", "2", "0", "0", "a", "b"}, true, "mkp", true, 2},
         {{"mkp", "1", "3", "0", "a", "b"}, true, "mkp", true, 1},
         {{"mkp", "0", "2", "1", "a", "b", "ignored"}, false, nullptr, true, 0},
+        // u2j checks exactly what s2j checks.
+        {{"u2j", "1", "1", "0", "a"}, true, "u2j", false, 0},
+        {{"u2j", "1", "5", "0", "a", "b"}, true, "u2j", true, 1},
+        {{"u2j", "0", "9", "2", "a", "b"}, true, "u2j", true, 0},
+        {{"u2j", "1", "4", "1", "a", p260}, true, "u2j", true, 1},
+        {{"U2J", "1", "4", "1", "a", "b"}, true, nullptr, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -92,6 +98,11 @@ std::int32_t fakeJ2s(int a, int b, int c, int d, int e, const char* p, const cha
     return nextResult;
 }
 
+std::int32_t fakeU2j(int a, int b, int c, const char* p, const char* q) {
+    called = said("u2j", a, b, c, p, q);
+    return nextResult;
+}
+
 std::int32_t fakeMkp(int a, int b, int c, const char* p, const char* q) {
     called = said("mkp", a, b, c, p, q);
     return nextResult;
@@ -102,7 +113,7 @@ int run(const std::vector<std::string>& args, std::string* err = nullptr) {
     keyWaits = 0;
     testing::internal::CaptureStderr();
     const int status = withArgv(args, [](int argc, const char** argv) {
-        return velk::runDriver(argc, argv, {fakeS2j, fakeJ2s, fakeMkp, [] { ++keyWaits; }});
+        return velk::runDriver(argc, argv, {fakeS2j, fakeJ2s, fakeMkp, fakeU2j, [] { ++keyWaits; }});
     });
     const std::string captured = testing::internal::GetCapturedStderr();
     if (err) *err = captured;
@@ -118,6 +129,7 @@ TEST(Driver, DispatchesWithArgumentsInOrder) {
         {{"j2s", "0", "2", "80", "in.jef", "out.txt", "p.ptn", "1", "8"}, "j2s 0 2 80 1 14 in.jef out.txt p.ptn "},
         {{"j2s", "0", "3", "0", "in.jef", "out.txt"}, "j2s 0 3 0 0 0 in.jef out.txt _********_ "},
         {{"mkp", "1", "2", "0", "a.cpy", "a.ptn"}, "mkp 1 2 0 a.cpy a.ptn "},
+        {{"u2j", "0", "9", "1", "in.txt", "out.jef", "x"}, "u2j 0 9 1 in.txt out.jef "},
     };
     nextResult = 12;
     for (const auto& c : cases) {
@@ -152,7 +164,7 @@ TEST(Driver, KeepsTheJ2sLogOnlyAfterConversionErrors) {
 
 TEST(Driver, RejectedLineWaitsForAKeyPerScreen) {
     EXPECT_EQ(run({}), 2);
-    EXPECT_EQ(keyWaits, 3);
+    EXPECT_EQ(keyWaits, 4);
     EXPECT_EQ(called, "");
     EXPECT_EQ(run({"v"}), 0);
     EXPECT_EQ(keyWaits, 1);

@@ -24,27 +24,31 @@ TEST(Screens, UsageScreensByteForByte) {
     EXPECT_EQ(all.out, "");
     const std::string noCommand = "コマンドが指定されていません\n";
     ASSERT_EQ(all.err.substr(0, noCommand.size()), noCommand);
-    // The s2j, j2s and mkp screens, each followed by the prompt.
-    const std::string three = all.err.substr(noCommand.size());
-    EXPECT_EQ(velk::test::sha256Hex(three),
-              "27647a59b60d009012d12e444acc0cf8f2289d4034d0035539f22865a606f1da");
+    // The s2j, j2s, mkp and u2j screens, each followed by the prompt.
+    const std::string all4 = all.err.substr(noCommand.size());
+    EXPECT_EQ(velk::test::sha256Hex(all4),
+              "a8206d86783d0db8ed6bf558b86bd21a19660464606e9f8c286c10e1ba2cac47");
     std::vector<std::string> screens;
-    for (std::size_t start = 0, at; (at = three.find(kPrompt, start)) != std::string::npos;
+    for (std::size_t start = 0, at; (at = all4.find(kPrompt, start)) != std::string::npos;
          start = at + kPrompt.size())
-        screens.push_back(three.substr(start, at - start) + kPrompt);
-    ASSERT_EQ(screens.size(), 3u);
+        screens.push_back(all4.substr(start, at - start) + kPrompt);
+    ASSERT_EQ(screens.size(), 4u);
     EXPECT_EQ(screens[1].substr(0, 48), std::string(47, '*') + "\n");
+    // Asterisk rows as wide as the title between them.
+    EXPECT_EQ(screens[3].substr(0, 44), std::string(43, '*') + "\n");
+    EXPECT_EQ(screens[3].find('\n', 44), 44u + 43u);
 
     const struct {
         std::vector<std::string> args;
         std::string err;
     } cases[] = {
-        {{"J2S"}, "[J2S]は不明なコマンドです\n" + three},
+        {{"J2S"}, "[J2S]は不明なコマンドです\n" + all4},
         // optLog never read: no exit line
         {{"s2j", "x", "1", "0", "a", "b"}, "optLogの値[x]が正しくありません(指定できる値=0,1)\n" + screens[0]},
         {{"j2s", "0", "4", "0", "a", "b"}, "optConvの値[4]が正しくありません(指定できる値=1,2,3)\n" + screens[1]},
         {{"mkp", "2", "0", "0", "a.cpy", "a.ptn"},
          "optLogの値[2]が正しくありません(指定できる値=0,1)\n" + screens[2] + kExitMinus5},
+        {{"u2j", "1", "1", "2", "a", "b"}, "optOtherの値[2]が正しくありません(指定できる値=0,1)\n" + screens[3] + kExitMinus5},
     };
     for (const auto& c : cases) {
         const auto r = runVelk(c.args);

@@ -58,6 +58,8 @@ TEST(ConvertBlock, Cases) {
         {"katakana is an error under lower case", "\xB1", 3, 0, "\x40", {"Jb1@1:1"}, 0},
         {"kanji run bracketed", "A\x88\x9F" "B", 1, 1, "\xC1\x28\xB0\xA1\x29\xC2", {}, 0},
         {"line end keeps the run open", "\x88\x9F\r\n\x88\x9F", 1, 1, "\x28\xB0\xA1\xB0\xA1\x29", {}, 1},
+        {"dangling first byte closes the run before its substitute", "A\x88\x9F\x88", 1, 1,
+         "\xC1\x28\xB0\xA1\x29\x40", {"K88@1:4"}, 0},
         {"first byte 0x80", "\x80\x41", 1, 0, "\x40\x40", {"K8041@1:1"}, 0},
         {"user-defined area is a mapping", "\xF0\x40\xF0\x9F", 1, 0, "\xFF\xA1\x00\xA1"s, {}, 0},
         {"LF as a second byte is no line end", "\x81\x0A\t", 1, 0, "\xA1\x6B\x40", {"J9@1:3"}, 0},

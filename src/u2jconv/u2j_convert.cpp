@@ -1,0 +1,227 @@
+#include "u2jconv/u2j_convert.h"
+
+#include <cstring>
+
+#include "tblknj/kanji_tables.h"
+#include "tblutf/cp932.h"
+
+namespace velk::u2j {
+
+namespace {
+
+constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+inline std::uint64_t load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Whether any of the eight bytes of w is c.
+inline bool hasByte(std::uint64_t w, std::uint8_t c) {
+    const std::uint64_t x = w ^ (kLowBits * c);
+    return ((x - kLowBits) & ~x & kHighBits) != 0;
+}
+
+}  // namespace
+
+using s2j::kKanjiIn;
+using s2j::kKanjiOut;
+using s2j::kSpace;
+
+Tables makeTables(const s2j::Converter& conv) {
+    Tables t;
+    t.conv = conv;
+    t.entry.resize(65536);
+    const cp932::Table& sjisOf = cp932::fromUnicode();
+    for (unsigned cp = 0; cp < 65536; ++cp) {
+        const unsigned s = sjisOf[cp];
+        std::uint32_t e;
+        if (s == cp932::kNone) {
+            e = (Tables::DoubleError << 16) | (kSpace << 8) | kSpace;
+        } else if (s < 0x100) {
+            const std::uint8_t v = conv.single[s];
+            e = v != 0 ? (Tables::Single << 16) | v : (Tables::SingleError << 16) | kSpace;
+        } else {
+            const KanjiEntry& j = sjis2jef[s];
+            e = (j[0] | j[1]) != 0 ? (Tables::Double << 16) | (j[0] << 8) | j[1]
+                                   : (Tables::DoubleError << 16) | (kSpace << 8) | kSpace;
+        }
+        t.entry[cp] = e;
+    }
+    return t;
+}
+
+s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in, bool endOfInput,
+                              s2j::CarriedState& state, std::uint8_t* out,
+                              std::vector<ConversionError>& errors) {
+    const std::uint8_t* p = in.data();
+    const std::size_t n = in.size();
+    const std::uint32_t* entry = t.entry.data();
+    const std::uint8_t* single = t.conv.single.data();
+    const bool shift = t.conv.shiftCodes;
+    bool open = state.kanjiOpen;
+    std::int64_t lineFeeds = state.lineFeeds;
+    std::int64_t lineStart = state.lineStart;
+    std::int64_t at = state.offset;  // character index of p[i]
+    std::uint8_t* o = out;
+    std::size_t i = 0;
+
+    // Errors are rare: keep their bookkeeping out of the loop's way.
+    auto fail = [&](ErrorKind kind, std::uint32_t value, std::size_t length) {
+        if (++state.errorCount > s2j::kErrorsRecorded) return;
+        errors.push_back({kind, static_cast<std::uint8_t>(length), value, lineFeeds + 1,
+                          at - lineStart + 1});
+    };
+    auto put = [&](std::uint32_t cp) {
+        const std::uint32_t e = entry[cp];
+        const std::uint32_t kind = e >> 16;
+        if (kind & 1) {  // double-byte
+            if (shift && !open) {
+                *o++ = kKanjiIn;
+                open = true;
+            }
+            o[0] = static_cast<std::uint8_t>(e >> 8);
+            o[1] = static_cast<std::uint8_t>(e);
+            o += 2;
+            if (kind == Tables::DoubleError) [[unlikely]] fail(ErrorKind::NoJef, cp, 0);
+        } else {
+            if (open) {
+                *o++ = kKanjiOut;
+                open = false;
+            }
+            *o++ = static_cast<std::uint8_t>(e);
+            if (kind == Tables::SingleError) [[unlikely]] fail(ErrorKind::NoEbcdic, cp, 0);
+        }
+    };
+
+    while (i < n) {
+        std::uint8_t b = p[i];
+        if (b < 0x80) {
+            if (b == '\n') {
+                ++lineFeeds;
+                ++i;
+                lineStart = ++at;
+                continue;
+            }
+            if (b == '\r') {
+                ++i;
+                ++at;
+                continue;
+            }
+            if (open) {
+                *o++ = kKanjiOut;
+                open = false;
+            }
+            // A run of ASCII: eight bytes at a time while they need no
+            // decision (no line end, all mapped), else byte by byte.
+            for (;;) {
+                while (i + 8 <= n) {
+                    const std::uint64_t w = load64(p + i);
+                    if ((w & kHighBits) != 0 || hasByte(w, '\n') || hasByte(w, '\r')) break;
+                    std::uint8_t v[8];
+                    for (int k = 0; k < 8; ++k) v[k] = single[p[i + k]];
+                    const std::uint64_t mapped = load64(v);
+                    if (hasByte(mapped, 0)) break;
+                    std::memcpy(o, &mapped, 8);
+                    o += 8;
+                    i += 8;
+                    at += 8;
+                }
+                if (i == n) break;
+                b = p[i];
+                if (b >= 0x80 || b == '\n' || b == '\r') break;
+                std::uint8_t v = single[b];
+                if (v == 0) [[unlikely]] {
+                    fail(ErrorKind::NoEbcdic, b, 0);
+                    v = kSpace;
+                }
+                *o++ = v;
+                ++at;
+                ++i;
+            }
+            continue;
+        }
+        // Most text beyond ASCII is three-byte sequences: check them whole.
+        if ((b & 0xF0) == 0xE0 && i + 2 < n) {
+            const std::uint8_t c1 = p[i + 1], c2 = p[i + 2];
+            if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
+                const std::uint32_t cp =
+                    (std::uint32_t{b & 0x0Fu} << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu);
+                // Not overlong, not a surrogate.
+                if (cp >= 0x800 && (cp & 0xF800) != 0xD800) {
+                    put(cp);
+                    i += 3;
+                    ++at;
+                    continue;
+                }
+            }
+        }
+        // Everything else, one step at a time: the continuation bytes
+        // allowed after b, how many are needed, the lead's bits.
+        std::uint8_t lo = 0x80, hi = 0xBF;
+        std::size_t need = 0;
+        std::uint32_t cp = 0;
+        if (b >= 0xC2 && b <= 0xDF) {
+            need = 1;
+            cp = b & 0x1Fu;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            need = 2;
+            cp = b & 0x0Fu;
+            if (b == 0xE0) lo = 0xA0;       // shorter forms are overlong
+            else if (b == 0xED) hi = 0x9F;  // surrogates
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            need = 3;
+            cp = b & 0x07u;
+            if (b == 0xF0) lo = 0x90;       // overlong
+            else if (b == 0xF4) hi = 0x8F;  // beyond U+10FFFF
+        }
+        std::size_t k = 1;
+        std::uint32_t bytes = b;
+        bool cut = false;
+        for (; k <= need; ++k) {
+            if (i + k == n) {
+                cut = true;
+                break;
+            }
+            const std::uint8_t c = p[i + k];
+            if (c < lo || c > hi) break;
+            cp = (cp << 6) | (c & 0x3Fu);
+            bytes = (bytes << 8) | c;
+            lo = 0x80;
+            hi = 0xBF;
+        }
+        if (cut && !endOfInput) break;  // the rest comes with the next block
+        if (need == 0 || k <= need) {
+            // A single-byte substitute: it must not land inside a kanji run.
+            if (open) {
+                *o++ = kKanjiOut;
+                open = false;
+            }
+            *o++ = kSpace;
+            fail(ErrorKind::Malformed, bytes, k);
+        } else if (cp <= 0xFFFF) {
+            put(cp);
+        } else {  // CP932 has nothing beyond the BMP
+            if (shift && !open) {
+                *o++ = kKanjiIn;
+                open = true;
+            }
+            o[0] = kSpace;
+            o[1] = kSpace;
+            o += 2;
+            fail(ErrorKind::NoJef, cp, 0);
+        }
+        i += need == 0 ? 1 : k;
+        ++at;
+    }
+
+    state.offset = at;
+    state.lineFeeds = lineFeeds;
+    state.lineStart = lineStart;
+    state.kanjiOpen = open;
+    return {i, static_cast<std::size_t>(o - out)};
+}
+
+}  // namespace velk::u2j
