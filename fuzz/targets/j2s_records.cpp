@@ -163,7 +163,8 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
             readInput(end - pos + 1);
         }
         FUZZ_CHECK(r.length <= layout.maxOutput && r.used <= end - pos);
-        if (r.status == RecordStatus::BadZonedRun || r.status == RecordStatus::BadPackedRun) {
+        if (r.status == RecordStatus::BadZonedRun || r.status == RecordStatus::BadPackedRun ||
+            r.status == RecordStatus::BadBinaryRun) {
             c.rc = kBadPattern;
             return c;
         }

@@ -12,16 +12,18 @@
 
 namespace velk::j2s {
 
-// A character without mapping; its replacement is already in the output.
+// A character without mapping, or a binary number that does not fit its
+// run; the replacement is already in the output.
 struct ConversionError {
     enum Kind : std::uint8_t {
         SingleByte,    // EBCDIC byte without mapping; a blank was written
         Kanji,         // JEF pair without mapping; the full-width blank was written
         LoneLeadByte,  // kanji lead byte that ends the input; a blank (stream) or full-width blank (records)
+        BinaryOverflow,  // binary value with more digits than its run; '?' in every digit place
     };
     Kind kind;
-    std::uint16_t code;   // the byte, or lead byte * 256 + trail byte
-    std::size_t offset;   // of the (lead) byte, from the start of the block or record
+    std::uint16_t code;   // the byte, or lead byte * 256 + trail byte; the run's digits
+    std::size_t offset;   // of the (lead or first) byte, from the start of the block or record
 };
 
 // Hard failures, in the order a loop meets them.
@@ -31,6 +33,7 @@ enum class Failure : std::uint8_t {
     DataLessPattern,  // the chosen pattern takes no source byte
     BadZonedRun,
     BadPackedRun,
+    BadBinaryRun,
     NoMemory,
 };
 

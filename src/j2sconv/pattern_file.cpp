@@ -54,8 +54,7 @@ LineOutcome parsePatternLine(std::string_view line, const ByteTable& a2e, Record
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         if (c == 'N') {
             ++nRun;
-        } else if (pattern::isPatternChar(c) && pattern::classOf(c) != pattern::CharClass::Binary) {
-            // Binary positions are not converted by j2s yet.
+        } else if (pattern::isPatternChar(c)) {
             if (nRun % 2 != 0) return {LineError::OddN};
             nRun = 0;
         } else {

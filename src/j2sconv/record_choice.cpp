@@ -4,6 +4,7 @@
 
 #include "j2sconv/record_walk.h"
 #include "shared/jef_codes.h"
+#include "shared/pattern_format.h"
 
 namespace velk::j2s {
 
@@ -17,8 +18,11 @@ bool matches(const RecordPattern& p, std::span<const std::uint8_t> head, bool sk
     std::size_t limit = static_cast<std::size_t>(p.keywordPos);
     std::size_t extra = 0;
     for (std::size_t i = 0; i < limit && i < head.size(); ++i) {
-        char c = i < p.text.size() ? p.text[i] : '\0';
-        if (skipShift && jef::isShiftCode(head[i]) && c != 'C' && c != 'P') {
+        // Packed and binary positions hold any byte: none of theirs is a shift code.
+        const pattern::CharClass k =
+            i < p.text.size() ? pattern::classOf(p.text[i]) : pattern::CharClass::None;
+        if (skipShift && jef::isShiftCode(head[i]) && k != pattern::CharClass::Packed &&
+            k != pattern::CharClass::Binary) {
             ++extra;
             ++limit;
         }

@@ -123,6 +123,10 @@ private:
             note(Failure::BadPackedRun, 0);
             return false;
         }
+        if (r.status == RecordStatus::BadBinaryRun) {
+            note(Failure::BadBinaryRun, 0);
+            return false;
+        }
         if (!errors_.empty()) {
             outcome_.unmapped = true;
             io_.reportErrors(errors_, consumed_);

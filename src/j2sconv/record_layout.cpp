@@ -60,25 +60,32 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
             run.kind = RunKind::Kanji;
             run.sourceBytes = static_cast<std::uint32_t>((end - i + 1) / 2 * 2);
             output = run.sourceBytes;
-        } else if (c == 'S' || c == 'C' || c == 'P') {
+        } else if (c == 'S' || c == 'C' || c == 'P' || c == 'B' || c == 'U') {
             bool bad = false;
             end = measureNumber(text, i, c, run.digits, bad);
             if (c == 'S') {
                 run.kind = bad ? RunKind::BadZoned : RunKind::Zoned;
                 run.sourceBytes = run.digits;
-            } else {
+            } else if (c == 'C' || c == 'P') {
                 run.kind = bad || run.digits > maxPackedDigits ? RunKind::BadPacked
                                                                : RunKind::Packed;
                 run.letter = c;
                 run.sourceBytes = pattern::packedSourceBytes(run.digits);
+            } else {
+                run.kind = bad || run.digits > maxBinaryDigits ? RunKind::BadBinary
+                                                               : RunKind::Binary;
+                run.letter = c;
+                run.sourceBytes = pattern::binarySourceBytes(run.digits);
             }
-            output = static_cast<std::uint32_t>(end - i) + 1;  // the sign, then each position
+            // The sign (none for U), then each position.
+            output = static_cast<std::uint32_t>(end - i) + (c == 'U' ? 0 : 1);
         } else {
             while (end < text.size() && !isDataPosition(text[end])) ++end;
             output = static_cast<std::uint32_t>(end - i);
         }
         run.length = static_cast<std::uint32_t>(end - i);
-        bool bad = run.kind == RunKind::BadZoned || run.kind == RunKind::BadPacked;
+        bool bad = run.kind == RunKind::BadZoned || run.kind == RunKind::BadPacked ||
+                   run.kind == RunKind::BadBinary;
         if (bad) run.sourceBytes = 0;
         if (!layout.runs.empty() && layout.runs.back().kind == RunKind::Literal) {
             run.prefix = layout.runs.back().length;  // written on the way into this run

@@ -75,6 +75,9 @@ public:
             case RunKind::Packed:
                 if (!packed(run)) return result_;
                 break;
+            case RunKind::Binary:
+                if (!binary(run)) return result_;
+                break;
             case RunKind::Literal:
                 literal(run.start, run.length);
                 break;
@@ -85,6 +88,9 @@ public:
             case RunKind::BadPacked:
                 if (s_ >= n_ && inputEnds_) return stop(run.start);
                 return fail(RecordStatus::BadPackedRun);
+            case RunKind::BadBinary:
+                if (s_ >= n_ && inputEnds_) return stop(run.start);
+                return fail(RecordStatus::BadBinaryRun);
             }
         }
         return stop(text_.size());
@@ -260,6 +266,50 @@ private:
         const char* text = text_.data() + run.start;
         std::uint8_t* out = out_ + o_;
         if (run.letter == 'C' || sign != '+') *out++ = static_cast<std::uint8_t>(sign);
+        for (std::uint32_t i = 0; i < run.length; ++i) {
+            *out++ = static_cast<std::uint8_t>(text[i] == '.' ? '.' : *digit++);
+        }
+        o_ = static_cast<std::size_t>(out - out_);
+        return true;
+    }
+
+    // A big-endian binary number: two's complement under B, unsigned under
+    // U. Printed as packed ones are: B always with its sign, U without,
+    // leading zeros to the run's digits. Any byte may stand in it, shift
+    // codes included. A value with more digits than the run has is not cut:
+    // every digit place shows '?' and the field is reported.
+    bool binary(const PatternRun& run) {
+        std::size_t take = 0;
+        if (!numberBytes(run, take)) return false;
+        char digits[maxBinaryDigits];
+        std::memset(digits, '?', sizeof digits);
+        char sign = '?';
+        if (take == run.sourceBytes) {
+            std::uint64_t bits = 0;
+            for (std::size_t k = 0; k < take; ++k) bits = bits << 8 | src_[s_ + k];
+            const unsigned width = 8 * static_cast<unsigned>(take);
+            bool negative = false;
+            if (run.letter == 'B' && (bits >> (width - 1)) != 0) {
+                negative = true;
+                // The magnitude of a negative number, -2^63 included.
+                bits = (~bits + 1) & (width == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << width) - 1);
+            }
+            sign = negative ? '-' : '+';
+            std::uint64_t limit = 1;  // 10^digits: the first value the run cannot show
+            for (std::uint32_t i = 0; i < run.digits; ++i) limit *= 10;
+            if (bits < limit) {
+                for (std::uint32_t i = run.digits; i-- > 0; bits /= 10)
+                    digits[i] = static_cast<char>('0' + bits % 10);
+            } else {
+                errors_.push_back({ConversionError::BinaryOverflow,
+                                   static_cast<std::uint16_t>(run.digits), s_});
+            }
+        }
+        s_ += take;
+        const char* digit = digits;
+        const char* text = text_.data() + run.start;
+        std::uint8_t* out = out_ + o_;
+        if (run.letter == 'B') *out++ = static_cast<std::uint8_t>(sign);
         for (std::uint32_t i = 0; i < run.length; ++i) {
             *out++ = static_cast<std::uint8_t>(text[i] == '.' ? '.' : *digit++);
         }

@@ -40,6 +40,7 @@ enum class RecordStatus : std::uint8_t {
     NeedInput,      // the source ran out before the input did: call again with more
     BadZonedRun,    // a point in an S run is not followed by S
     BadPackedRun,   // a packed run is malformed or longer than maxPackedDigits
+    BadBinaryRun,   // a binary run is malformed or longer than maxBinaryDigits
 };
 
 struct RecordResult {
@@ -51,7 +52,8 @@ struct RecordResult {
 // Converts the record that starts at source[0]. `inputEnds` says that no
 // byte follows the source; where the source then runs out, the rest of the
 // pattern is written as it stands. `out` must hold layout.maxOutput bytes.
-// Unmapped characters are replaced and appended to `errors`.
+// Unmapped characters and binary values too long for their run are
+// replaced and appended to `errors`.
 RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
                            bool inputEnds, const RecordTables& tables, std::uint8_t* out,
                            std::vector<ConversionError>& errors);

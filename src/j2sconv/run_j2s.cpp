@@ -126,6 +126,9 @@ void logErrors(std::FILE* log, std::span<const ConversionError> errors, std::int
                 platform::printText(log, "JEF->シフトJIS 変換エラー(JEF=0x%02x/%ldバイト目)\n",
                                     code, at);
                 break;
+            case ConversionError::BinaryOverflow:
+                platform::printText(log, "BINARY 変換エラー(%u桁を超える値/%ldバイト目)\n", code, at);
+                break;
         }
     }
 }
@@ -147,6 +150,9 @@ void sayFailure(int optLog, Failure failure, int error) {
         case Failure::BadPackedRun:
             say(optLog, "レコードパターンの COMP-3 数字の指定に誤りがあります\n");
             break;
+        case Failure::BadBinaryRun:
+            say(optLog, "レコードパターンの BINARY 数字の指定に誤りがあります\n");
+            break;
         case Failure::NoMemory:
             say(optLog, texts::kNoMemory);
             break;
@@ -161,7 +167,8 @@ std::int32_t resultOf(const Outcome& outcome) {
             case Failure::NoMemory: return kNoMemory;
             case Failure::DataLessPattern:
             case Failure::BadZonedRun:
-            case Failure::BadPackedRun: return kBadPattern;
+            case Failure::BadPackedRun:
+            case Failure::BadBinaryRun: return kBadPattern;
         }
     }
     if (outcome.unmapped) return kUnmapped;
