@@ -1,4 +1,4 @@
-// Pattern-driven conversion with trimming. Input: one option byte (optConv
+// Pattern-driven conversion with trimming (binary positions included). Input: one option byte (optConv
 // 1..3, optSkip, line ends, optLog), one byte for optTrim (0..8 as the
 // driver maps it) and the read size, then the pattern file's text up to
 // the first 0x00 byte, then the record data.
