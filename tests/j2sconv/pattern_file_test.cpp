@@ -84,11 +84,18 @@ TEST(PatternFile, LoadsPatternsUpperCasedWithEbcdicKeywordsAndSizes) {
     EXPECT_EQ(kana.patterns.patterns[0].keywordLen, 0);
     EXPECT_FALSE(kana.patterns.multiPattern);
     EXPECT_EQ(load("1:a1:XX\n2:B:XX\n", 1).rc, -2);
+
+    // Binary letters, written in either case.
+    Loaded binary = load("x,bb.b,U\n");
+    ASSERT_EQ(binary.rc, 0) << binary.out;
+    EXPECT_EQ(binary.patterns.patterns[0].text, "X,BB.B,U");
+    EXPECT_EQ(binary.patterns.patterns[0].sourceLength, 5);
 }
 
 TEST(PatternFile, SourceLengths) {
     const std::pair<std::string, std::int64_t> cases[] = {
         {"SSS.SS", 5}, {"CCCCC", 3}, {"CCCC", 3}, {"CCPP", 4}, {"X,CC.C,\"NN\"", 5}, {", .\"", 0},
+        {"BBBBU", 4}, {"BBBBB.BB UUUUUUUUUU", 12}, {std::string(18, 'U'), 8},
     };
     for (const auto& [pattern, length] : cases)
         EXPECT_EQ(velk::j2s::sourceLengthOf(pattern), length) << pattern;

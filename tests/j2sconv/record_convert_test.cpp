@@ -64,6 +64,13 @@ TEST(RecordConvert, FilesUnderPatterns) {
          "レコードパターンの COMP-3 数字の指定に誤りがあります\n", ""},
         {"pattern without data", "1:A:XX\n1:B:,\n", ebcdic("AXB"), "0", "AX\r\n", 2,
          "データの桁がないレコードパターンでは変換できません\n", ""},
+        // Binary positions: the keyword scan takes their bytes as data, as it does packed ones.
+        {"shift codes under binary letters do not move the keyword", "5:K:UUUUUUUUUX\n1:Z:XXXXX\n",
+         "\x28\x29\x38\x28" + ebcdic("K"), "0", "673789992K\r\n", 0, "", ""},
+        {"a value too long for its run", "X,BBBB\n", ebcdic("A") + "\x27\x10" + ebcdic("B") + "\xFF\xFF", "0",
+         "A,+????\r\nB,-0001\r\n", 1, "", "BINARY 変換エラー(4桁を超える値/2バイト目)\n"},
+        {"binary run too long", "1:A:XX\n1:B:X" + std::string(19, 'B') + "\n", ebcdic("AXBX"), "0", "AX\r\n", 2,
+         "レコードパターンの BINARY 数字の指定に誤りがあります\n", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

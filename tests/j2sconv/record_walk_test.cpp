@@ -1,5 +1,6 @@
 // One record under one pattern: numbers and their signs, characters, shift
-// codes, input that ends inside the record, malformed number runs.
+// codes, input that ends inside the record, malformed number runs; binary
+// numbers of every width.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,16 +17,39 @@ constexpr auto Done = RecordStatus::Done;
 constexpr auto More = RecordStatus::NeedInput;
 constexpr auto BadS = RecordStatus::BadZonedRun;
 constexpr auto BadC = RecordStatus::BadPackedRun;
+constexpr auto BadB = RecordStatus::BadBinaryRun;
+
+struct WalkCase {
+    std::string pattern, source;
+    bool ends;  // no input follows the source; else two more bytes follow, or some unseen
+    int optSkip;
+    RecordStatus status;
+    std::string out;
+    std::size_t used, errors;
+};
+
+void walk(const WalkCase& c) {
+    SCOPED_TRACE(c.pattern);
+    RecordPattern p;
+    p.text = c.pattern;
+    p.length = static_cast<std::int32_t>(c.pattern.size());
+    const RecordLayout layout = layoutFor(p);
+    const RecordTables tables = recordTables(velk::e2aAscii, c.optSkip != 1);
+    const std::string source = c.ends || c.status == More ? c.source : c.source + "\xC9\xC9";
+    std::vector<std::uint8_t> out(layout.maxOutput);
+    std::vector<ConversionError> errors;
+    const RecordResult r =
+        convertRecord(layout, {reinterpret_cast<const std::uint8_t*>(source.data()), source.size()},
+                      c.ends, tables, out.data(), errors);
+    EXPECT_EQ(r.status, c.status);
+    if (c.status != Done) return;
+    EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<long>(r.length)), c.out);
+    EXPECT_EQ(r.used, c.used);
+    EXPECT_EQ(errors.size(), c.errors);
+}
 
 TEST(RecordWalk, Cases) {
-    const struct {
-        std::string pattern, source;
-        bool ends;  // no input follows the source; else two more bytes follow, or some unseen
-        int optSkip;
-        RecordStatus status;
-        std::string out;
-        std::size_t used, errors;
-    } cases[] = {
+    const WalkCase cases[] = {
         {"PPP.PP", "\x12\x34\x5C", false, 0, Done, "123.45", 3, 0},
         {"PPP.PP", "\x12\x34\x5D", false, 0, Done, "-123.45", 3, 0},
         {"CCC", "\x12\x3A", false, 0, Done, "?123", 2, 0},     // no sign nibble
@@ -61,25 +85,53 @@ TEST(RecordWalk, Cases) {
         {"X" + std::string(31, 'P'), std::string(20, '\xF1'), false, 0, Done, "1??1?1?1?1?1?1?1?1?1?1?1?1?1?1?1?",
          17, 0},  // the longest packed run
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pattern);
-        RecordPattern p;
-        p.text = c.pattern;
-        p.length = static_cast<std::int32_t>(c.pattern.size());
-        const RecordLayout layout = layoutFor(p);
-        const RecordTables tables = recordTables(velk::e2aAscii, c.optSkip != 1);
-        const std::string source = c.ends || c.status == More ? c.source : c.source + "\xC9\xC9";
-        std::vector<std::uint8_t> out(layout.maxOutput);
-        std::vector<ConversionError> errors;
-        const RecordResult r =
-            convertRecord(layout, {reinterpret_cast<const std::uint8_t*>(source.data()), source.size()},
-                          c.ends, tables, out.data(), errors);
-        EXPECT_EQ(r.status, c.status);
-        if (c.status != Done) continue;
-        EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<long>(r.length)), c.out);
-        EXPECT_EQ(r.used, c.used);
-        EXPECT_EQ(errors.size(), c.errors);
-    }
+    for (const auto& c : cases) walk(c);
+}
+
+TEST(RecordWalk, BinaryNumbers) {
+    const std::string big18 = "\x0D\xE0\xB6\xB3\xA7\x63\xFF\xFF";   // 10^18 - 1
+    const std::string over18 = "\x0D\xE0\xB6\xB3\xA7\x64\x00\x00";  // 10^18
+    const WalkCase cases[] = {
+        // Widths by digits: 1-4 a halfword, 5-9 a fullword, 10-18 a doubleword.
+        {"BBBB", "\x04\xD2", false, 0, Done, "+1234", 2, 0},
+        {"BBBB", "\xFB\x2E", false, 0, Done, "-1234", 2, 0},
+        {"B", "\xFF\xFF", false, 0, Done, "-1", 2, 0},
+        {"UUUUU", std::string("\x00\x00\xFF\xFF", 4), false, 0, Done, "65535", 4, 0},
+        {"BBBBBBBBB", "\xC4\x65\x36\x01", false, 0, Done, "-999999999", 4, 0},
+        {"BBBBBBBBBB", std::string(7, '\x00') + "\x01", false, 0, Done, "+0000000001", 8, 0},
+        {std::string(18, 'B'), big18, false, 0, Done, "+999999999999999999", 8, 0},
+        {std::string(18, 'U'), big18, false, 0, Done, "999999999999999999", 8, 0},
+        // Points stand where the pattern has them; U never has a sign.
+        {"BBBBB.BB", "\xFF\xFF\xFF\x85", false, 0, Done, "-00001.23", 4, 0},
+        {"B.BBB", "\x04\xD2", false, 0, Done, "+1.234", 2, 0},
+        {"UUU.UU", std::string("\x00\x00\x00\x07", 4), false, 0, Done, "000.07", 4, 0},
+        {"BU", std::string("\xFF\xF7\x00\x05", 4), false, 0, Done, "-95", 4, 0},  // two runs side by side
+        {"BB BB", std::string("\x00\x0C\xFF\xF4", 4), false, 0, Done, "+12 -12", 4, 0},
+        // More digits than the run has: never cut, every digit place '?'.
+        {"UUUU", "\xFF\xFF", false, 0, Done, "????", 2, 1},
+        {"BBBB", "\x27\x10", false, 0, Done, "+????", 2, 1},
+        {"BB.BB", "\xD8\xF0", false, 0, Done, "-??.??", 2, 1},
+        {"UUUUU", std::string("\x00\x01\x86\xA0", 4), false, 0, Done, "?????", 4, 1},
+        {"BBBBBBBBB", "\x7F\xFF\xFF\xFF", false, 0, Done, "+?????????", 4, 1},
+        {std::string(18, 'B'), over18, false, 0, Done, "+??????????????????", 8, 1},
+        {std::string(18, 'B'), std::string("\x80", 1) + std::string(7, '\x00'), false, 0, Done,
+         "-??????????????????", 8, 1},  // the most negative doubleword
+        {std::string(18, 'U'), std::string(8, '\xFF'), false, 0, Done, "??????????????????", 8, 1},
+        // Shift-code bytes are data inside a binary field, whatever optSkip says.
+        {"X,BBBBBBB", std::string("\xC1\x00\x28\x38\x29", 5), false, 0, Done, "A,+2635817", 5, 0},
+        {"X,BBBBBBB", std::string("\xC1\x00\x28\x38\x29", 5), false, 1, Done, "A,+2635817", 5, 0},
+        {"X,UUUUUUUUU", "\xC1\x29\x28\x38\x29", false, 0, Done, "A,690501673", 5, 0},
+        {"UUUU,X", std::string("\x00\x29\x28\xC1", 4), false, 0, Done, "0041,A", 4, 0},  // the X skips its own
+        // Cut by the end of the input: nothing known of the value.
+        {"BBBB", "\x01", true, 0, Done, "?????", 1, 0},
+        {"UUUU.U", "\x01\x02\x03", true, 0, Done, "????.?", 3, 0},
+        {"X,BB", "\xC1", true, 0, Done, "A,BB", 1, 0},
+        {"BBBBB", "\x01\x02", false, 0, More, "", 0, 0},
+        {"BB.X", std::string(8, '\x01'), false, 0, BadB, "", 0, 0},
+        {"UU.B", std::string(8, '\x01'), false, 0, BadB, "", 0, 0},
+        {std::string(19, 'U'), std::string(8, '\x01'), false, 0, BadB, "", 0, 0},
+    };
+    for (const auto& c : cases) walk(c);
 }
 
 }  // namespace
