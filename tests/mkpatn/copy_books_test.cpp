@@ -1,12 +1,14 @@
 // Copy-books written the way real ones are (card images with sequence
 // numbers, FILLER, 88-levels, VALUE clauses, CR LF, identification columns):
 // each through mkp, then through j2s over records whose CSV is known, and
-// with GnuCOBOL, when it is installed, as the judge of the record lengths.
+// with GnuCOBOL, when it is installed, as the judge of the record lengths
+// and as the writer of real binary records.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -78,7 +80,7 @@ struct Book {
     std::vector<std::string> lines;  // the pattern file, line by line
     long result;
     std::vector<std::string> keywords;  // j2s prefix of each line, when several
-    std::string records;                // EBCDIC; empty: not converted (binary)
+    std::string records;                // EBCDIC
     std::string csv;
     std::vector<std::string> cobolRecords;  // 01 names whose length GnuCOBOL gives
 };
@@ -133,7 +135,9 @@ std::vector<Book> books() {
                 "    05  NAMEL    COMP       PIC S9(4).",
                 "    05  NAMEF               PIC X.",
                 "    05  NAMEI               PIC X(10)."}),
-         1, 0, {"XXXXXXXXXXXX,BBBB,X,XXXXXXXXXX"}, 25, {}, "", "", {"MAPI"}},
+         1, 0, {"XXXXXXXXXXXX,BBBB,X,XXXXXXXXXX"}, 25, {},
+         ebcdic("NAME-FIELD01") + "\xFF\xFE" + ebcdic("AYAMADA    "), "NAME-FIELD01,-0002,A,YAMADA    \r\n",
+         {"MAPI"}},
         {"5, 11: binary items by their digits; adjacent runs kept apart",
          cards({"01  ACCT-REC.",
                 "    05  BAL                 PIC S9(7)V99 COMP.",
@@ -143,7 +147,10 @@ std::vector<Book> books() {
                 "    05  BIG                 PIC S9(15) COMPUTATIONAL.",
                 "    05  TOT                 PIC S9(5)V99 COMP-3.",
                 "    05  TOT2                PIC S9(3) COMP-3."}),
-         0, 0, {"BBBBBBB.BBUUUUBBBB BBBB BBBBBBBBBBBBBBBCCCCC.CC CCC"}, 24, {}, "", "", {"ACCT-REC"}},
+         0, 0, {"BBBBBBB.BBUUUUBBBB BBBB BBBBBBBBBBBBBBBCCCCC.CC CCC"}, 24, {},
+         std::string("\xFF\xED\x29\x79\x27\x0F\xFF\xFF\x00\x29\x00\x00\x70\x48\x86\x0D\xDF\x79"
+                     "\x12\x34\x56\x7C\x00\x5D", 24),
+         "-0012345.679999-0001 +0041 +123456789012345+12345.67 -005\r\n", {"ACCT-REC"}},
         {"6: a point inside a picture does not end the entry",
          cards({"01  RATE-REC.",
                 "    05  RATE-CD             PIC X(2).",
@@ -199,7 +206,6 @@ TEST(CopyBooks, PatternResultAndRecords) {
         EXPECT_EQ(mkp.out, "");
         EXPECT_EQ(mkp.err, velk::test::exitLine(book.result));
         ASSERT_EQ(mkp.output, expected);
-        if (book.records.empty()) continue;
 
         std::string pattern;
         for (std::size_t i = 0; i < book.lines.size(); ++i) {
@@ -260,6 +266,108 @@ TEST(CopyBooks, LengthsAgreeWithGnuCobol) {
         EXPECT_EQ(layouts, cobol);
         EXPECT_EQ(book.result, *std::max_element(cobol.begin(), cobol.end()));
     }
+}
+
+// Runs a shell command in `dir` with no input; its output on failure.
+bool runIn(const std::string& dir, const std::string& command, std::string& output) {
+    const std::string line = "cd " + dir + " && { " + command + "; } </dev/null >run.log 2>&1";
+    const int status = std::system(line.c_str());
+    output = readFile(dir + "/run.log");
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Binary items of every kind, filled by a GnuCOBOL program with MOVE and
+// written to a file, then through mkp and j2s. GnuCOBOL stores COMP, COMP-4
+// and BINARY big-endian as the mainframe does, but COMP-5 in the order of
+// the machine it runs on: the program turns those bytes round. Compiled
+// without truncation to the picture, so the last record holds values with
+// more digits than their pictures, which binary storage can keep.
+TEST(CopyBooks, BinaryRecordsWrittenByGnuCobol) {
+    if (std::system("command -v cobc >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "cobc (GnuCOBOL) is not installed";
+    }
+    const struct {
+        const char* clauses;  // after the item's name
+        int bytes;
+        bool native;          // COMP-5
+        std::array<const char*, 3> values;   // MOVEd into the item, one per record
+        std::array<const char*, 3> printed;  // the CSV field j2s writes
+    } items[] = {
+        {"PIC S9(4) COMP", 2, false, {"-1234", "0", "32767"}, {"-1234", "+0000", "+????"}},
+        {"PIC 9(4) COMP-4", 2, false, {"9999", "7", "65535"}, {"9999", "0007", "????"}},
+        {"COMP-5 PIC S9(3)V9", 2, true, {"-12.3", "0.5", "-3276.8"}, {"-012.3", "+000.5", "-???.?"}},
+        {"PIC S9(7)V99 BINARY", 4, false, {"-12345.67", "1", "21474836.47"},
+         {"-0012345.67", "+0000001.00", "+???????.??"}},
+        {"PIC 9(9) USAGE COMPUTATIONAL-5", 4, true, {"123456789", "10281", "4294967295"},
+         {"123456789", "000010281", "?????????"}},
+        {"PIC S9(18) COMPUTATIONAL", 8, false, {"-999999999999999999", "-1", "123456789012345678"},
+         {"-999999999999999999", "-000000000000000001", "+123456789012345678"}},
+        {"PIC 9(10)V9(5) COMP-4", 8, false, {"1234567890.12345", "0.00001", "9999999999.99999"},
+         {"1234567890.12345", "0000000000.00001", "9999999999.99999"}},
+        {"PIC S9(2)V9(7) COMP-5", 4, true, {"-1.5", "99.9999999", "-214.7483648"},
+         {"-01.5000000", "+99.9999999", "-??.???????"}},
+        {"PIC S9(5)V99 COMP-3", 4, false, {"-123.45", "0", "99999.99"}, {"-00123.45", "+00000.00", "+99999.99"}},
+    };
+    std::vector<std::string> entries = {"01  BIN-REC."};
+    std::string moves, csv;
+    int offset = 1;
+    for (std::size_t i = 0; i < std::size(items); ++i)
+        entries.push_back("    05  F" + std::to_string(i + 1) + "  " + items[i].clauses + ".");
+    for (int record = 0; record < 3; ++record) {
+        offset = 1;
+        for (std::size_t i = 0; i < std::size(items); ++i) {
+            const std::string name = std::string("F").append(std::to_string(i + 1));
+            moves += "           MOVE " + std::string(items[i].values[record]) + " TO " + name + ".\n";
+            if (items[i].native) {
+                const std::string at =
+                    "BIN-REC(" + std::to_string(offset) + ":" + std::to_string(items[i].bytes) + ")";
+                moves += "           MOVE FUNCTION REVERSE(" + at + ") TO " + at + ".\n";
+            }
+            offset += items[i].bytes;
+            csv += std::string(i == 0 ? "" : ",") + items[i].printed[record];
+        }
+        moves += "           WRITE BIN-REC.\n";
+        csv += "\r\n";
+    }
+    const int recordLength = offset - 1;
+    const std::string dir = velk::test::makeTempDir();
+    writeFile(dir + "/book.cpy", cards(entries));
+    writeFile(dir + "/write.cob",
+              "       IDENTIFICATION DIVISION.\n"
+              "       PROGRAM-ID. WRITEBIN.\n"
+              "       ENVIRONMENT DIVISION.\n"
+              "       INPUT-OUTPUT SECTION.\n"
+              "       FILE-CONTROL.\n"
+              "           SELECT OUT-FILE ASSIGN TO \"records.dat\"\n"
+              "               ORGANIZATION IS SEQUENTIAL.\n"
+              "       DATA DIVISION.\n"
+              "       FILE SECTION.\n"
+              "       FD  OUT-FILE.\n"
+              "       COPY \"book.cpy\".\n"
+              "       PROCEDURE DIVISION.\n"
+              "           OPEN OUTPUT OUT-FILE.\n" +
+                  moves +
+                  "           CLOSE OUT-FILE.\n"
+                  "           STOP RUN.\n");
+    std::string log;
+    ASSERT_TRUE(runIn(dir, "cobc -x -fbinary-size=2-4-8 -fnotrunc -o write write.cob && ./write", log)) << log;
+    const std::string records = readFile(dir + "/records.dat");
+    ASSERT_EQ(records.size(), 3u * static_cast<std::size_t>(recordLength));
+
+    const auto mkp = velk::test::runOnFile({"mkp", "1", "1", "0"}, cards(entries));
+    EXPECT_EQ(mkp.err, velk::test::exitLine(recordLength));
+    EXPECT_EQ(mkp.output,
+              "BBBB,UUUU,BBB.B,BBBBBBB.BB,UUUUUUUUU,BBBBBBBBBBBBBBBBBB,UUUUUUUUUU.UUUUU,BB.BBBBBBB,CCCCC.CC\n");
+    const auto j2s = velk::test::runOnFile({"j2s", "1", "3", "1"}, records, mkp.output);
+    EXPECT_EQ(j2s.status, 1) << j2s.out;  // result -1: the values too long for their pictures
+    EXPECT_EQ(j2s.output, csv);
+    // Each such value is logged at its first byte in the file: digits of the picture, offset in the record.
+    std::string expectedLog;
+    for (const auto& [digits, at] : {std::pair{4, 1}, {4, 3}, {4, 5}, {9, 7}, {9, 11}, {9, 31}}) {
+        expectedLog += "BINARY 変換エラー(" + std::to_string(digits) + "桁を超える値/" +
+                       std::to_string(2 * recordLength + at) + "バイト目)\n";
+    }
+    EXPECT_EQ(j2s.log, expectedLog);
 }
 
 }  // namespace
