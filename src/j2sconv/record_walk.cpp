@@ -318,7 +318,7 @@ private:
     }
 
     // No shift code is skipped here: the byte ahead belongs to the next data
-    // run, which skips it itself unless it is packed data.
+    // run, which skips it itself unless it is packed or binary data.
     void literal(std::size_t start, std::size_t length) {
         std::memcpy(out_ + o_, text_.data() + start, length);
         o_ += length;
