@@ -52,7 +52,7 @@ TEST(Screens, UsageScreensByteForByte) {
          "optLogの値[2]が正しくありません(指定できる値=0,1)\n" + screens[2] + kExitMinus5},
         {{"u2j", "1", "1", "2", "a", "b"}, "optOtherの値[2]が正しくありません(指定できる値=0,1)\n" + screens[3] + kExitMinus5},
         {{"j2u", "0", "3", "0", "a", "b", "p", "0", "9"},
-         "optTrimの値[9]が正しくありません(指定できる値=0,1,2,3,4,5,6,7,8)\n" + screens[4] + kExitMinus5},
+         "optTrimの値[9]が正しくありません(指定できる値=0,1,2,3,4,5,6,7,8)\n" + screens[4]},
     };
     for (const auto& c : cases) {
         const auto r = runVelk(c.args);
