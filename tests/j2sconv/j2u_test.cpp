@@ -96,7 +96,8 @@ TEST(J2uStage, RandomTextAsIconvConvertsIt) {
     }
 }
 
-TEST(J2uTables, NarrowedToCp932) {
+// No optConv table yields such bytes; a table that did would have them narrowed.
+TEST(J2uTables, SingleBytesNarrowedToCp932) {
     velk::ByteTable e2a{};
     const unsigned char outputs[] = {0x41, 0xB1, 0x80, 0xA0, 0x81, 0xE0, 0xFD, 0xFF};
     for (unsigned k = 0; k < sizeof outputs; ++k) e2a[k] = outputs[k];
@@ -104,17 +105,6 @@ TEST(J2uTables, NarrowedToCp932) {
     EXPECT_EQ(&narrowed, &j2s::utf8SingleBytes(e2a));  // built once
     const unsigned char kept[] = {0x41, 0xB1, 0, 0, 0, 0, 0, 0};
     for (unsigned k = 0; k < sizeof outputs; ++k) EXPECT_EQ(narrowed[k], kept[k]) << k;
-
-    const velk::KanjiTable& kanji = j2s::utf8Kanji();
-    const struct {
-        unsigned jef;
-        bool kept;
-    } pairs[] = {{0xB0A1, true}, {0xADA1, true}, {0xA261, false}, {0xA9A1, false},
-                 {0xA2AF, false}, {0xF4A7, false}};
-    for (const auto& p : pairs) {
-        EXPECT_EQ(kanji[p.jef] == velk::jef2sjis[p.jef], p.kept) << std::hex << p.jef;
-        EXPECT_EQ((kanji[p.jef][0] | kanji[p.jef][1]) != 0, p.kept) << std::hex << p.jef;
-    }
 }
 
 // Every JEF code in one stream through j2s and j2u: j2u writes what iconv
