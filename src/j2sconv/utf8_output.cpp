@@ -26,25 +26,22 @@ std::uint32_t packed(std::uint16_t cp) {
     return v;
 }
 
-constexpr int kLeadRows = 60;  // 0x81-0x9F and 0xE0-0xFC; row 60 is all zero
+// Lead bytes 0x81-0x9F and 0xE0-0xFC, XOR 0x20, are 0xA1-0xDC: rows 0-59.
+constexpr unsigned kLeadRows = 60;
+unsigned leadRow(unsigned b) { return static_cast<std::uint8_t>((b ^ 0x20) - 0xA1); }
 
 struct StageTables {
     std::uint32_t single[256]{};
-    std::uint8_t leadRow[256]{};
-    std::uint32_t pair[(kLeadRows + 1) * 256]{};
+    std::uint32_t pair[kLeadRows * 256]{};
 
     StageTables() {
         const cp932::Table& toUnicode = cp932::toUnicode();
-        int row = 0;
         for (unsigned b = 0; b < 256; ++b) {
-            leadRow[b] = kLeadRows;
             if (isLeadByte(b)) {
-                leadRow[b] = static_cast<std::uint8_t>(row);
                 for (unsigned t = 0; t < 256; ++t) {
                     const std::uint16_t cp = toUnicode[b << 8 | t];
-                    if (cp != cp932::kNone) pair[row * 256 + t] = packed(cp);
+                    if (cp != cp932::kNone) pair[leadRow(b) * 256 + t] = packed(cp);
                 }
-                ++row;
             } else if (toUnicode[b] != cp932::kNone) {
                 single[b] = packed(toUnicode[b]);
             }
@@ -123,19 +120,23 @@ std::size_t sjisToUtf8(std::span<const std::uint8_t> sjis, std::uint8_t* out) {
             i += 8;
             o += 8;
         }
-        if (i == n) break;
-        // One character by one look-up.
-        const std::uint8_t b = src[i];
-        if (const std::uint32_t v = t.single[b]) {
-            put(v);
+        // Then characters one by one up to the next ASCII byte; a lead byte
+        // is told by arithmetic, so a kanji costs one look-up.
+        while (i < n && src[i] >= 0x80) {
+            const unsigned row = leadRow(src[i]);
+            if (row < kLeadRows && i + 1 < n) {
+                if (const std::uint32_t p = t.pair[row * 256 + src[i + 1]]) {
+                    put(p);
+                    i += 2;
+                    continue;
+                }
+            }
+            const std::uint32_t v = t.single[src[i]];
+            put(v != 0 ? v : kReplacement);
             ++i;
-        } else if (const std::uint32_t p =
-                       i + 1 < n ? t.pair[t.leadRow[b] * 256 + src[i + 1]] : 0) {
-            put(p);
-            i += 2;
-        } else {
-            put(kReplacement);
-            ++i;
+        }
+        if (i < n && i + 8 > n) {  // the last few ASCII bytes
+            out[o++] = src[i++];
         }
     }
     return o;
