@@ -31,9 +31,8 @@ const KanjiTable& utf8Kanji();
 inline constexpr std::size_t utf8Capacity(std::size_t n) { return 3 * n + 8; }
 
 // Shift-JIS to UTF-8; out holds utf8Capacity(sjis.size()) bytes. Returns the
-// length written. The tables above make every character defined; a byte the
-// stage still cannot read (a lead byte whose second byte a trim removed)
-// becomes U+FFFD.
+// length written. The tables above leave only CP932 characters (trimming
+// removes whole ones); a byte the stage could still not read becomes U+FFFD.
 std::size_t sjisToUtf8(std::span<const std::uint8_t> sjis, std::uint8_t* out);
 
 // io with its write turning Shift-JIS into UTF-8 through buffer, which
