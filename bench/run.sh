@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds a release velk and prints its throughput and peak memory for s2j, u2j,
-# j2s in stream mode and j2s with a pattern, beside iconv and cat timed in
+# j2s and j2u in stream mode and with a pattern, beside iconv and cat timed in
 # the same run. Options go to bench/throughput.py (--help lists them).
 #
 # usage: bench/run.sh [--mib 64] [--runs 5] [--iconv-runs 3] [--dir DIR]

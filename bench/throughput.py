@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Throughput and peak memory of s2j, j2s in stream mode, j2s with a
-pattern and trimming, and u2j, each beside iconv and cat timed in the same run on the
+pattern and trimming, u2j, and j2u in both modes, each beside iconv and cat timed in the same run on the
 same machine, printed as one table. bench/run.sh builds a release binary and
 runs this script; call it directly to time another binary.
 
@@ -9,7 +9,8 @@ usage: bench/throughput.py [--velk build-release/velk] [--mib 64] [--runs 5]
 
 Inputs (generated into a temporary folder under --dir, removed at the end):
   text.sjis    mixed kanji/ASCII Shift-JIS lines ending in CR LF, for s2j;
-  text.jef     its JEF/EBCDIC form with shift codes (velk s2j 0 4 1), for j2s;
+  text.jef     its JEF/EBCDIC form with shift codes (velk s2j 0 4 1), for j2s
+               and j2u;
   text.930     the same text in IBM-930 (iconv), for iconv's way back;
   text.utf8    the same text in UTF-8 (iconv), for u2j;
   records.jef  200-byte records of text, kanji, zoned and packed fields, for
@@ -59,7 +60,9 @@ EBCDIC = {**{c: 0xC1 + i for i, c in enumerate("ABCDEFGHI")},
 
 TIME = "/usr/bin/time"
 
-TARGETS = {"s2j": 500, "j2s stream": 1000, "j2s pattern": 300, "u2j": 500}  # MB/s
+# MB/s; j2u's are j2s's over 1.25
+TARGETS = {"s2j": 500, "j2s stream": 1000, "j2s pattern": 300, "u2j": 500, "j2u stream": 800,
+           "j2u pattern": 240}
 
 
 def text_block(rng):
@@ -295,7 +298,14 @@ def main():
         u2j = velk_cmd("velk u2j 0 4 1", velk,
                        ["u2j", "0", "4", "1", p["text.utf8"], out("u2j.out")],
                        p["text.utf8"], out("u2j.out"))
-        velks = (s2j, stream, pattern, u2j)
+        j2u = velk_cmd("velk j2u 0 3 0", velk,
+                       ["j2u", "0", "3", "0", p["text.jef"], out("j2u.out")],
+                       p["text.jef"], out("j2u.out"))
+        j2u_pattern = velk_cmd("velk j2u 0 3 1 PTN 0 1", velk,
+                               ["j2u", "0", "3", "1", p["records.jef"], out("j2u-pattern.out"),
+                                p["rec.ptn"], "0", "1"],
+                               p["records.jef"], out("j2u-pattern.out"))
+        velks = (s2j, stream, pattern, u2j, j2u, j2u_pattern)
         # The same conversions into /dev/null: their speed without the file system.
         nulls = {c: Timed(c.label, c.input, [os.devnull if a == c.output else a for a in c.argv],
                           None, False) for c in velks}
@@ -308,7 +318,10 @@ def main():
         # The way u2j replaces: iconv to Shift-JIS, then s2j on its output.
         from_utf8 = tool_cmd("iconv -f UTF-8 -t CP932",
                              ["iconv", "-f", "UTF-8", "-t", "CP932", p["text.utf8"]], out("iconv.out"))
-        iconvs = (to_ibm, from_ibm, from_utf8)
+        # The way j2u replaces: j2s, then iconv from Shift-JIS to UTF-8.
+        to_utf8 = tool_cmd("iconv -f CP932 -t UTF-8",
+                           ["iconv", "-f", "CP932", "-t", "UTF-8", p["text.sjis"]], out("iconv.out"))
+        iconvs = (to_ibm, from_ibm, from_utf8, to_utf8)
 
         for cmd in velks + tuple(nulls.values()) + tuple(cats.values()) + iconvs:
             cmd.measure_peak(work)
@@ -337,10 +350,19 @@ def main():
             checks.append("the pattern run did not write one line per record")
         if file_digest(out("u2j.out")) != file_digest(out("s2j.out")):
             checks.append("u2j on the UTF-8 text did not give what s2j gives")
+        # text.jef is what u2j makes of text.utf8 (checked above), so this is
+        # also the round trip UTF-8 -> u2j -> j2u.
+        if file_digest(out("j2u.out")) != strip_line_ends_digest(p["text.utf8"]):
+            checks.append("j2u did not give back the UTF-8 text (line ends aside)")
+        with open(out("iconv-pattern.out"), "wb") as f:
+            subprocess.run(["iconv", "-f", "CP932", "-t", "UTF-8", out("pattern.out")], stdout=f)
+        if file_digest(out("j2u-pattern.out")) != file_digest(out("iconv-pattern.out")):
+            checks.append("j2u with the pattern did not give iconv's UTF-8 of j2s's output")
         if any(c.codes != {0} for c in iconvs):
             checks.append("iconv failed")
 
-        iconv_of = {s2j: to_ibm, stream: from_ibm, pattern: from_ibm, u2j: from_utf8}
+        iconv_of = {s2j: to_ibm, stream: from_ibm, pattern: from_ibm, u2j: from_utf8,
+                    j2u: to_utf8, j2u_pattern: to_utf8}
         print()
         print(f"velk: {velk}")
         print(f"machine: {os.cpu_count()} cores; load average (1, 5, 15 min) "
@@ -369,6 +391,15 @@ def main():
         print(f"u2j beside s2j on the same text: {u2j_time / s2j_time:.2f} x s2j's time "
               f"(to /dev/null: {statistics.median(nulls[u2j].seconds) / statistics.median(nulls[s2j].seconds):.2f} x); "
               f"{pipeline / u2j_time:.1f} x faster than iconv -f UTF-8 -t CP932 then s2j")
+        j2u_time = statistics.median(j2u.seconds)
+        j2s_time = statistics.median(stream.seconds)
+        pipeline = j2s_time + statistics.median(to_utf8.seconds)
+        print(f"j2u beside j2s on the same JEF: {j2u_time / j2s_time:.2f} x j2s's time "
+              f"(to /dev/null: {statistics.median(nulls[j2u].seconds) / statistics.median(nulls[stream].seconds):.2f} x); "
+              f"{pipeline / j2u_time:.1f} x faster than j2s then iconv -f CP932 -t UTF-8")
+        print(f"j2u with the pattern beside j2s with it: "
+              f"{statistics.median(j2u_pattern.seconds) / statistics.median(pattern.seconds):.2f} x "
+              f"(to /dev/null: {statistics.median(nulls[j2u_pattern].seconds) / statistics.median(nulls[pattern].seconds):.2f} x)")
         print()
         print("yardsticks, same run:")
         for cmd in iconvs + tuple(cats.values()):
@@ -376,7 +407,8 @@ def main():
         print()
         print("x iconv: velk's MB/s over iconv's (CP932 -> IBM-930 for s2j, on the same file; "
               "IBM-930 -> CP932 for j2s, on the same text in IBM-930, since iconv has no JEF; "
-              "UTF-8 -> CP932 for u2j, on the same file)")
+              "UTF-8 -> CP932 for u2j, on the same file; CP932 -> UTF-8 for j2u, on the "
+              "same text in Shift-JIS)")
         print("to /dev/null: the same conversion writing to /dev/null, without the file system")
         print("x cat: velk's speed as a share of `cat input > new file` on the same input "
               "(1.00 = the disk/memory ceiling)")
@@ -384,11 +416,12 @@ def main():
             print("FAILED: " + "; ".join(checks))
             return 1
         print("outputs checked: s2j -> j2s gives back the text; one line per record; "
-              "u2j gives what s2j gives")
+              "u2j gives what s2j gives; u2j -> j2u gives back the UTF-8 text; j2u with the "
+              "pattern gives iconv's UTF-8 of j2s's")
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
-        # A j2s run keeps an error log beside the binary only after conversion errors.
+        # A j2s or j2u run keeps an error log beside the binary only after conversion errors.
         for name in set(os.listdir(log_dir)) - logs_before:
             if name.startswith("VELK_LOG_"):
                 os.remove(os.path.join(log_dir, name))

@@ -71,7 +71,8 @@ bool checkS2j(const char* const* argv, CommandLine& cl) {
 bool checkJ2s(int argc, const char* const* argv, CommandLine& cl) {
     if (!(number(cl, "optConv", argv[3], cl.optConv, {1, 2, 3}, "1,2,3") &&
           number(cl, "recSize", argv[4], cl.recSize, {}, "0以上の整数") &&
-          path(cl, "jefPath", argv[5], cl.jefPath) && path(cl, "sjisPath", argv[6], cl.sjisPath)))
+          path(cl, "jefPath", argv[5], cl.jefPath) &&
+          path(cl, cl.command == Command::J2u ? "utf8Path" : "sjisPath", argv[6], cl.sjisPath)))
         return false;
     if (argc < 8) {
         cl.patnPath = kNoPattern;
@@ -125,6 +126,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         cl.command = Command::Mkp;
     } else if (std::strcmp(word, "u2j") == 0) {
         cl.command = Command::U2j;
+    } else if (std::strcmp(word, "j2u") == 0) {
+        cl.command = Command::J2u;
     } else if (std::strcmp(word, "v") == 0) {
         cl.command = Command::Version;
         cl.rejected = false;
@@ -136,6 +139,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     cl.usageWord = cl.command == Command::S2j   ? "s2j"
                    : cl.command == Command::J2s ? "j2s"
                    : cl.command == Command::U2j ? "u2j"
+                   : cl.command == Command::J2u ? "j2u"
                                                 : "mkp";
     if (argc < 7) {
         setReason(cl, "%sのパラメータが足りません(指定=%d個/必要=5個)\n", word, argc - 2);
@@ -143,9 +147,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     }
     cl.optLogRead = argv[2][0] >= '0' && argv[2][0] <= '9';
     if (!number(cl, "optLog", argv[2], cl.optLog, {0, 1}, "0,1")) return cl;
-    // u2j takes exactly s2j's arguments.
+    // u2j takes exactly s2j's arguments, j2u those of j2s.
     bool ok = cl.command == Command::S2j || cl.command == Command::U2j ? checkS2j(argv, cl)
-              : cl.command == Command::J2s ? checkJ2s(argc, argv, cl)
+              : cl.command == Command::J2s || cl.command == Command::J2u ? checkJ2s(argc, argv, cl)
                                            : checkMkp(argv, cl);
     cl.rejected = !ok;
     return cl;

@@ -13,7 +13,7 @@ inline constexpr const char* kNoPattern = j2s::kNoPatternMark;
 // A path must fit a 260-byte buffer with its terminating NUL.
 inline constexpr std::size_t kMaxPathLength = 259;
 
-enum class Command { None, S2j, J2s, Mkp, U2j, Version, Help };
+enum class Command { None, S2j, J2s, Mkp, U2j, J2u, Version, Help };
 
 struct CommandLine {
     Command command = Command::None;
@@ -26,14 +26,15 @@ struct CommandLine {
     bool toStdout = false;
     bool optLogRead = false;  // its first character was a digit
     std::int32_t optLog = 0;
-    std::int32_t optConv = 0;   // s2j, j2s
+    std::int32_t optConv = 0;   // s2j, j2s (and u2j, j2u: j2s for j2u throughout)
     std::int32_t optCsv = 0;    // mkp
     std::int32_t optOther = 0;  // s2j
     std::int32_t recSize = 0;   // j2s
     std::int32_t optQuote = 0;  // mkp
     std::int32_t optSkip = 0;   // j2s
     std::int32_t trimFlags = 0; // j2s
-    // u2j's UTF-8 input path is held in sjisPath, as it takes s2j's arguments.
+    // u2j's UTF-8 input path and j2u's UTF-8 output path are held in
+    // sjisPath, as they take s2j's and j2s's arguments.
     std::string sjisPath, jefPath, patnPath, copyPath, ptnPath;
 };
 

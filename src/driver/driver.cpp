@@ -38,7 +38,8 @@ void screen(const char* text, void (*waitForKey)()) {
 void showInformation(Command command) {
     std::string text;
     if (command == Command::Help) {
-        text = std::string(kS2jUsage) + "\n" + kJ2sUsage + "\n" + kMkpUsage;
+        text = std::string(kS2jUsage) + "\n" + kJ2sUsage + "\n" + kMkpUsage + "\n" + kU2jUsage +
+               "\n" + kJ2uUsage;
     } else {
         text = versionBanner();
     }
@@ -60,12 +61,15 @@ void showUsage(const char* word, void (*waitForKey)()) {
     if (word == nullptr || is("j2s")) screen(kJ2sUsage, waitForKey);
     if (word == nullptr || is("mkp")) screen(kMkpUsage, waitForKey);
     if (word == nullptr || is("u2j")) screen(kU2jUsage, waitForKey);
+    if (word == nullptr || is("j2u")) screen(kJ2uUsage, waitForKey);
     if (is("v")) screen(versionBanner().c_str(), waitForKey);
 }
 
 int exitStatusFor(std::int32_t result) { return result >= 0 ? 0 : result == -1 ? 1 : 2; }
 
-DriverHooks defaultHooks() { return {runS2j, runJ2s, runMkp, runU2j, platform::waitForKey}; }
+DriverHooks defaultHooks() {
+    return {runS2j, runJ2s, runMkp, runU2j, runJ2u, platform::waitForKey};
+}
 
 int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
     CommandLine cl = parseCommandLine(argc, argv);
@@ -89,9 +93,11 @@ int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
                                    cl.jefPath.c_str());
                 break;
             case Command::J2s:
-                result = hooks.j2s(cl.optLog, cl.optConv, cl.recSize, cl.optSkip, cl.trimFlags,
-                                   cl.jefPath.c_str(), cl.sjisPath.c_str(), cl.patnPath.c_str(),
-                                   logPath.data(), logPath.size());
+            case Command::J2u: {
+                const auto worker = cl.command == Command::J2u ? hooks.j2u : hooks.j2s;
+                result = worker(cl.optLog, cl.optConv, cl.recSize, cl.optSkip, cl.trimFlags,
+                                cl.jefPath.c_str(), cl.sjisPath.c_str(), cl.patnPath.c_str(),
+                                logPath.data(), logPath.size());
                 if (result != j2s::kUnmapped) {
                     if (logPath[0] != '\0') platform::deleteFile(logPath.data());
                 } else if (cl.optLog == 0) {
@@ -105,6 +111,7 @@ int runDriver(int argc, const char* const* argv, const DriverHooks& hooks) {
                                         logPath.data());
                 }
                 break;
+            }
             case Command::U2j:
                 result = hooks.u2j(cl.optLog, cl.optConv, cl.optOther, cl.sjisPath.c_str(),
                                    cl.jefPath.c_str());

@@ -1,5 +1,5 @@
 // The command driver: checks the command line, calls one worker, keeps or
-// deletes the j2s error log, reports and maps the result to an exit status.
+// deletes the j2s/j2u error log, reports and maps the result to an exit status.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,8 @@ struct DriverHooks {
                         std::size_t);
     std::int32_t (*mkp)(int, int, int, const char*, const char*);
     std::int32_t (*u2j)(int, int, int, const char*, const char*);
+    std::int32_t (*j2u)(int, int, int, int, int, const char*, const char*, const char*, char*,
+                        std::size_t);
     void (*waitForKey)();
 };
 

@@ -95,4 +95,34 @@ const char kU2jUsage[] =
     " utf8Path : UTF-8ファイルのパス名\n"
     " jefPath  : JEFファイルのパス名\n";
 
+const char kJ2uUsage[] =
+    "*******************************************\n"
+    "*** JEFコード から UTF-8コード への変換 ***\n"
+    "*******************************************\n"
+    "\n"
+    ">velk j2u optLog optConv recSize jefPath utf8Path [patnPath] [optSkip] [optTrim]\n"
+    "      ~~~\n"
+    " optLog   : エラーログ出力の有無\n"
+    "              1:出力する\n"
+    "              0:出力しない\n"
+    " optConv  : 変換オプション\n"
+    "              1:EBCDIC-カナ\n"
+    "              2:EBCDIC-英小文字\n"
+    "              3:EBCDIC-ASCII\n"
+    " recSize  : 改行コードを付加する場合にレコード長を指定する\n"
+    "            [付加しない場合は 0 を指定する]\n"
+    " jefPath  : JEFファイルのパス名\n"
+    " utf8Path : UTF-8ファイルのパス名\n"
+    " patnPath : パターンファイルのパス名\n"
+    "            [使用しない場合は指定しない]\n"
+    " optSkip  : シフトコードを読みとばさない\n"
+    "              1:読みとばさない\n"
+    "              0:読みとばす\n"
+    " optTrim  : トリミングの有無\n"
+    "              0:トリミングしない\n"
+    "              1:TRIM (全項目を対象)\n"
+    "              2:LTRIM(    〃      )\n"
+    "              3:RTRIM(    〃      )\n"
+    "              さらに詳細な説明はmanual.txtを参照\n";
+
 }  // namespace velk

@@ -339,7 +339,7 @@ private:
 
 }  // namespace
 
-RecordTables recordTables(const ByteTable& e2a, bool skipShift) {
+RecordTables recordTables(const ByteTable& e2a, bool skipShift, const KanjiTable& kanji) {
     RecordTables tables;
     tables.skipShift = skipShift;
     for (int b = 0; b < 256; ++b) {
@@ -351,8 +351,8 @@ RecordTables recordTables(const ByteTable& e2a, bool skipShift) {
         tables.chars[b] = v;
         tables.plain[b] = v <= 0xFF ? static_cast<std::uint8_t>(v) : 0;
     }
-    tables.kanji = &jef2sjis;
-    tables.jis = findJisShortcut(jef2sjis.data());
+    tables.kanji = &kanji;
+    tables.jis = findJisShortcut(kanji.data());
     return tables;
 }
 

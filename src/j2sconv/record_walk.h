@@ -32,8 +32,10 @@ struct RecordTables {
     bool wide = true;                        // runs through record_wide where the processor can
 };
 
-// e2a is the run's single-byte table; skipShift false keeps shift codes as data.
-RecordTables recordTables(const ByteTable& e2a, bool skipShift);
+// e2a is the run's single-byte table, kanji its pair table (j2u passes
+// narrowed ones); skipShift false keeps shift codes as data.
+RecordTables recordTables(const ByteTable& e2a, bool skipShift,
+                          const KanjiTable& kanji = jef2sjis);
 
 enum class RecordStatus : std::uint8_t {
     Done,

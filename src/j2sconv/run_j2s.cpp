@@ -19,6 +19,7 @@
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/record_convert.h"
 #include "j2sconv/stream_convert.h"
+#include "j2sconv/utf8_output.h"
 #include "platform/error_log.h"
 #include "platform/file_io.h"
 #include "platform/messages.h"
@@ -133,13 +134,17 @@ void logErrors(std::FILE* log, std::span<const ConversionError> errors, std::int
     }
 }
 
-void sayFailure(int optLog, Failure failure, int error) {
+const char* writeFailedText(const Options& options) {
+    return options.utf8 ? texts::kUtf8WriteFailed : texts::kSjisWriteFailed;
+}
+
+void sayFailure(int optLog, const Options& options, Failure failure, int error) {
     switch (failure) {
         case Failure::ReadFailed:
             say(optLog, "JEFファイルの読み込みに失敗しました\n");
             break;
         case Failure::WriteFailed:
-            say(optLog, texts::kSjisWriteFailed, std::strerror(error));
+            say(optLog, writeFailedText(options), std::strerror(error));
             break;
         case Failure::DataLessPattern:
             say(optLog, "データの桁がないレコードパターンでは変換できません\n");
@@ -183,8 +188,9 @@ struct FileIo {
     Files& files;
     ProgressState progress;
     Io io;
+    std::vector<std::uint8_t> utf8;  // j2u: the UTF-8 form of each chunk written
 
-    FileIo(int optLog_, Files& files_) : optLog(optLog_), files(files_) {
+    FileIo(int optLog_, Files& files_, const Options& options) : optLog(optLog_), files(files_) {
         io.read = [this](std::uint8_t* p, std::size_t n) { return readFull(files.jef.get(), p, n); };
         io.write = [this](const std::uint8_t* p, std::size_t n) {
             return writeFull(files.sjis.get(), p, n);
@@ -192,10 +198,11 @@ struct FileIo {
         io.reportErrors = [this](std::span<const ConversionError> errors, std::int64_t start) {
             if (optLog == 1) logErrors(files.log ? files.log : stdout, errors, start);
         };
-        io.failed = [this](Failure f, int error) { sayFailure(optLog, f, error); };
+        io.failed = [this, &options](Failure f, int error) { sayFailure(optLog, options, f, error); };
         io.progress = [this](std::int64_t done) {
             if (optLog == 1) showProgress(progress, done, files.jefSize);
         };
+        if (options.utf8) io = utf8Io(io, utf8);
     }
     FileIo(const FileIo&) = delete;
 
@@ -226,8 +233,8 @@ std::int32_t runStream(int optLog, const Options& options, Files& files) {
     job.addLineEnd = options.addLineEnd;
     Buffers buffers;
     if (!allocate(optLog, buffers, streamBufferSizes(job.blockLength))) return kNoMemory;
-    const StreamTables tables = makeStreamTables(*options.e2a);
-    FileIo fileIo(optLog, files);
+    const StreamTables tables = makeStreamTables(*options.e2a, *options.kanji);
+    FileIo fileIo(optLog, files, options);
     fileIo.startProgress();
     return resultOf(convertStream(tables, job, buffers.in, buffers.out, fileIo.io));
 }
@@ -240,9 +247,9 @@ std::int32_t runRecords(int optLog, const Options& options, Files& files, const 
     Buffers buffers;
     if (!allocate(optLog, buffers, recordBufferSizes(plan.readLength, plan.recordMax)))
         return kNoMemory;
-    const RecordTables tables = recordTables(*options.e2a, options.skipShift);
+    const RecordTables tables = recordTables(*options.e2a, options.skipShift, *options.kanji);
     const RecordJob job{options.trimFlags, options.addLineEnd};
-    FileIo fileIo(optLog, files);
+    FileIo fileIo(optLog, files, options);
     fileIo.startProgress();
     return resultOf(convertRecords(plan, tables, job, buffers.in, buffers.out, fileIo.io));
 }
@@ -262,7 +269,7 @@ std::int32_t runConversion(int optLog, const Options& options, const char* jefPa
 
     // A failed close can lose written data: that is a write failure too.
     if (!files.sjis.close() && rc >= kUnmapped) {
-        say(optLog, texts::kSjisWriteFailed, std::strerror(errno));
+        say(optLog, writeFailedText(options), std::strerror(errno));
         rc = kWriteFailed;
     }
     return rc;
@@ -390,17 +397,36 @@ std::int32_t loadPatternFile(int optLog, const Options& options, const char* pat
 
 namespace velk {
 
-std::int32_t runJ2s(int optLog, int optConv, int recSize, int optSkip, int trimFlags,
-                    const char* jefPath, const char* sjisPath, const char* patnPath,
-                    char* logPath, std::size_t logPathCapacity) {
+namespace {
+
+std::int32_t runJ2sOrJ2u(bool utf8, int optLog, int optConv, int recSize, int optSkip,
+                         int trimFlags, const char* jefPath, const char* outPath,
+                         const char* patnPath, char* logPath, std::size_t logPathCapacity) {
     try {
-        const j2s::Options options = j2s::decodeOptions(optConv, recSize, optSkip, trimFlags);
-        return j2s::runConversion(optLog, options, jefPath, sjisPath, patnPath, logPath,
+        const j2s::Options options =
+            j2s::decodeOptions(optConv, recSize, optSkip, trimFlags, utf8);
+        return j2s::runConversion(optLog, options, jefPath, outPath, patnPath, logPath,
                                   logPathCapacity);
     } catch (...) {  // allocation is the only thing that throws here
         say(optLog, texts::kNoMemory);
         return j2s::kNoMemory;
     }
+}
+
+}  // namespace
+
+std::int32_t runJ2s(int optLog, int optConv, int recSize, int optSkip, int trimFlags,
+                    const char* jefPath, const char* sjisPath, const char* patnPath,
+                    char* logPath, std::size_t logPathCapacity) {
+    return runJ2sOrJ2u(false, optLog, optConv, recSize, optSkip, trimFlags, jefPath, sjisPath,
+                       patnPath, logPath, logPathCapacity);
+}
+
+std::int32_t runJ2u(int optLog, int optConv, int recSize, int optSkip, int trimFlags,
+                    const char* jefPath, const char* utf8Path, const char* patnPath,
+                    char* logPath, std::size_t logPathCapacity) {
+    return runJ2sOrJ2u(true, optLog, optConv, recSize, optSkip, trimFlags, jefPath, utf8Path,
+                       patnPath, logPath, logPathCapacity);
 }
 
 }  // namespace velk

@@ -18,6 +18,12 @@ std::int32_t runJ2s(int optLog, int optConv, int recSize, int optSkip, int trimF
                     const char* jefPath, const char* sjisPath, const char* patnPath,
                     char* logPath, std::size_t logPathCapacity);
 
+// The same run writing UTF-8: characters that code page 932 leaves
+// undefined are conversion errors like unmapped ones.
+std::int32_t runJ2u(int optLog, int optConv, int recSize, int optSkip, int trimFlags,
+                    const char* jefPath, const char* utf8Path, const char* patnPath,
+                    char* logPath, std::size_t logPathCapacity);
+
 }  // namespace velk
 
 namespace velk::j2s {

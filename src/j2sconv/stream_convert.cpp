@@ -76,14 +76,14 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t plainRun64(
 
 }  // namespace
 
-StreamTables makeStreamTables(const ByteTable& e2a) {
+StreamTables makeStreamTables(const ByteTable& e2a, const KanjiTable& kanji) {
     StreamTables t;
     for (int b = 0; b < 256; ++b)
         t.single[b] = e2a[b] != 0 ? e2a[b] : static_cast<std::uint16_t>(kUnmapped | jef::kSubstituteSingle);
     t.single[jef::kKanjiIn] = t.single[jef::kKanjiInAlt] = kShiftIn;
     t.single[jef::kKanjiOut] = kShiftOut;
     for (int b = 0; b < 256; ++b) t.plain[b] = t.single[b] <= 0xFF ? e2a[b] : 0;
-    t.kanji.assign(jef2sjis.begin(), jef2sjis.end());
+    t.kanji.assign(kanji.begin(), kanji.end());
     for (int lead : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt})
         std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
     t.kanji.push_back(KanjiEntry{0, 0});  // the windows read four bytes at each entry

@@ -33,7 +33,8 @@ struct StreamTables {
     JisShortcut jis;
 };
 
-StreamTables makeStreamTables(const ByteTable& e2a);
+// e2a for single bytes, kanji for pairs (j2u passes narrowed ones).
+StreamTables makeStreamTables(const ByteTable& e2a, const KanjiTable& kanji = jef2sjis);
 
 struct BlockOutcome {
     std::size_t outLength = 0;  // bytes written to out

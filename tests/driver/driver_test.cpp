@@ -60,6 +60,13 @@ TEST(CommandLine, AcceptsAndRejectsInOrder) {
         {{"u2j", "0", "9", "2", "a", "b"}, true, "u2j", true, 0},
         {{"u2j", "1", "4", "1", "a", p260}, true, "u2j", true, 1},
         {{"U2J", "1", "4", "1", "a", "b"}, true, nullptr, false, 0},
+        // j2u checks exactly what j2s checks.
+        {{"j2u", "1", "4", "0", "a", "b"}, true, "j2u", true, 1},
+        {{"j2u", "0", "3", "-1", "a", "b"}, true, "j2u", true, 0},
+        {{"j2u", "1", "3", "0", "a", p260}, true, "j2u", true, 1},
+        {{"j2u", "1", "3", "0", "a", "b", "p", "2"}, true, "j2u", true, 1},
+        {{"j2u", "1", "3", "0", "a", "b", "p", "1", "9"}, true, "j2u", true, 1},
+        {{"j2u", "1", "3", "0", "a", "b", "p", "1", "8"}, false, nullptr, true, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -98,6 +105,14 @@ std::int32_t fakeJ2s(int a, int b, int c, int d, int e, const char* p, const cha
     return nextResult;
 }
 
+std::int32_t fakeJ2u(int a, int b, int c, int d, int e, const char* p, const char* q, const char* r,
+                     char* log, std::size_t) {
+    called = said("j2u", a, b, c, d, e, p, q, r);
+    logPath = log;
+    velk::test::writeFile(log, "");
+    return nextResult;
+}
+
 std::int32_t fakeU2j(int a, int b, int c, const char* p, const char* q) {
     called = said("u2j", a, b, c, p, q);
     return nextResult;
@@ -113,7 +128,7 @@ int run(const std::vector<std::string>& args, std::string* err = nullptr) {
     keyWaits = 0;
     testing::internal::CaptureStderr();
     const int status = withArgv(args, [](int argc, const char** argv) {
-        return velk::runDriver(argc, argv, {fakeS2j, fakeJ2s, fakeMkp, fakeU2j, [] { ++keyWaits; }});
+        return velk::runDriver(argc, argv, {fakeS2j, fakeJ2s, fakeMkp, fakeU2j, fakeJ2u, [] { ++keyWaits; }});
     });
     const std::string captured = testing::internal::GetCapturedStderr();
     if (err) *err = captured;
@@ -130,6 +145,8 @@ TEST(Driver, DispatchesWithArgumentsInOrder) {
         {{"j2s", "0", "3", "0", "in.jef", "out.txt"}, "j2s 0 3 0 0 0 in.jef out.txt _********_ "},
         {{"mkp", "1", "2", "0", "a.cpy", "a.ptn"}, "mkp 1 2 0 a.cpy a.ptn "},
         {{"u2j", "0", "9", "1", "in.txt", "out.jef", "x"}, "u2j 0 9 1 in.txt out.jef "},
+        {{"j2u", "1", "1", "0", "in.jef", "out.txt", "p.ptn", "0", "3"}, "j2u 1 1 0 0 4 in.jef out.txt p.ptn "},
+        {{"j2u", "0", "3", "80", "in.jef", "out.txt"}, "j2u 0 3 80 0 0 in.jef out.txt _********_ "},
     };
     nextResult = 12;
     for (const auto& c : cases) {
@@ -146,10 +163,11 @@ TEST(Driver, DispatchesWithArgumentsInOrder) {
 // The exit status, the closing line and the log notice for each kind of result.
 TEST(Driver, KeepsTheJ2sLogOnlyAfterConversionErrors) {
     for (std::int32_t result : {-1, 0, 3, -11}) {
-        for (int optLog : {0, 1}) {
+        for (int k = 0; k < 4; ++k) {
+            const int optLog = k % 2;
             nextResult = result;
             std::string err;
-            const int status = run({"j2s", std::to_string(optLog), "3", "0", "in", "out"}, &err);
+            const int status = run({k < 2 ? "j2s" : "j2u", std::to_string(optLog), "3", "0", "in", "out"}, &err);
             const std::string log = logPath;
             EXPECT_EQ(velk::test::fileExists(log), result == -1) << result;
             EXPECT_EQ(status, result == -1 ? 1 : result < 0 ? 2 : 0);
@@ -164,7 +182,7 @@ TEST(Driver, KeepsTheJ2sLogOnlyAfterConversionErrors) {
 
 TEST(Driver, RejectedLineWaitsForAKeyPerScreen) {
     EXPECT_EQ(run({}), 2);
-    EXPECT_EQ(keyWaits, 4);
+    EXPECT_EQ(keyWaits, 5);
     EXPECT_EQ(called, "");
     EXPECT_EQ(run({"v"}), 0);
     EXPECT_EQ(keyWaits, 1);

@@ -24,31 +24,35 @@ TEST(Screens, UsageScreensByteForByte) {
     EXPECT_EQ(all.out, "");
     const std::string noCommand = "コマンドが指定されていません\n";
     ASSERT_EQ(all.err.substr(0, noCommand.size()), noCommand);
-    // The s2j, j2s, mkp and u2j screens, each followed by the prompt.
-    const std::string all4 = all.err.substr(noCommand.size());
-    EXPECT_EQ(velk::test::sha256Hex(all4),
-              "a8206d86783d0db8ed6bf558b86bd21a19660464606e9f8c286c10e1ba2cac47");
+    // The s2j, j2s, mkp, u2j and j2u screens, each followed by the prompt.
+    const std::string all5 = all.err.substr(noCommand.size());
+    EXPECT_EQ(velk::test::sha256Hex(all5),
+              "d49405b2e7a6f7f3cde41329ab2ee8caecf9baf98224655003a0015d8595aca9");
     std::vector<std::string> screens;
-    for (std::size_t start = 0, at; (at = all4.find(kPrompt, start)) != std::string::npos;
+    for (std::size_t start = 0, at; (at = all5.find(kPrompt, start)) != std::string::npos;
          start = at + kPrompt.size())
-        screens.push_back(all4.substr(start, at - start) + kPrompt);
-    ASSERT_EQ(screens.size(), 4u);
+        screens.push_back(all5.substr(start, at - start) + kPrompt);
+    ASSERT_EQ(screens.size(), 5u);
     EXPECT_EQ(screens[1].substr(0, 48), std::string(47, '*') + "\n");
     // Asterisk rows as wide as the title between them.
     EXPECT_EQ(screens[3].substr(0, 44), std::string(43, '*') + "\n");
     EXPECT_EQ(screens[3].find('\n', 44), 44u + 43u);
+    EXPECT_EQ(screens[4].substr(0, 44), std::string(43, '*') + "\n");
+    EXPECT_EQ(screens[4].find('\n', 44), 44u + 43u);
 
     const struct {
         std::vector<std::string> args;
         std::string err;
     } cases[] = {
-        {{"J2S"}, "[J2S]は不明なコマンドです\n" + all4},
+        {{"J2S"}, "[J2S]は不明なコマンドです\n" + all5},
         // optLog never read: no exit line
         {{"s2j", "x", "1", "0", "a", "b"}, "optLogの値[x]が正しくありません(指定できる値=0,1)\n" + screens[0]},
         {{"j2s", "0", "4", "0", "a", "b"}, "optConvの値[4]が正しくありません(指定できる値=1,2,3)\n" + screens[1]},
         {{"mkp", "2", "0", "0", "a.cpy", "a.ptn"},
          "optLogの値[2]が正しくありません(指定できる値=0,1)\n" + screens[2] + kExitMinus5},
         {{"u2j", "1", "1", "2", "a", "b"}, "optOtherの値[2]が正しくありません(指定できる値=0,1)\n" + screens[3] + kExitMinus5},
+        {{"j2u", "0", "3", "0", "a", "b", "p", "0", "9"},
+         "optTrimの値[9]が正しくありません(指定できる値=0,1,2,3,4,5,6,7,8)\n" + screens[4]},
     };
     for (const auto& c : cases) {
         const auto r = runVelk(c.args);
@@ -75,6 +79,7 @@ TEST(Screens, RejectionNamesTheArgument) {
         {{"mkp", "1", "0", "x", "a", "b"}, "optQuote" + bad + "x" + wrong + "0,1)"},
         {{"j2s", "1", "1", "0", longPath, "b"}, "jefPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"j2s", "1", "1", "0", "a", longPath}, "sjisPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
+        {{"j2u", "1", "1", "0", "a", longPath}, "utf8Pathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"j2s", "1", "1", "0", "a", "b", longPath}, "patnPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"mkp", "1", "1", "0", longPath, "b"}, "copyPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"mkp", "1", "1", "0", "a", longPath}, "ptnPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},

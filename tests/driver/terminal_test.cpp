@@ -322,6 +322,10 @@ TEST(Terminal, CLocaleAndInformationScreens) {
         if (c.env[0] == "LANG=C") {
             for (unsigned char b : t.screen()) ASSERT_LT(b, 0x80) << "raw Shift-JIS on a C terminal";
         }
+        if (c.args[0] == "--help") {  // every command's screen, the UTF-8 ones last
+            EXPECT_NE(t.screen().find(sjisToUtf8("*** UTF-8コード から JEFコード")), std::string::npos);
+            EXPECT_NE(t.screen().find(sjisToUtf8("*** JEFコード から UTF-8コード")), std::string::npos);
+        }
     }
 }
 
