@@ -70,7 +70,7 @@ TEST(LoopIo, StreamFaults) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.badRead << "/" << c.badWrite);
         FaultyIo f(in, c.badRead, c.badWrite);
-        const BufferSizes sizes = streamBufferSizes(16380);
+        const BufferSizes sizes = streamBufferSizes(16380, static_cast<std::int64_t>(in.size()));
         std::vector<std::uint8_t> inBuf(sizes.in), outBuf(sizes.out);
         const Outcome o = convertStream(tables, {16380, static_cast<std::int64_t>(in.size()), false},
                                         inBuf, outBuf, f.io);
