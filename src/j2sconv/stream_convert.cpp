@@ -223,10 +223,12 @@ std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize) {
 
 BufferSizes streamBufferSizes(std::int64_t blockLength, std::int64_t inputSize) {
     // Reads are large, but never larger than the input: a block longer than
-    // the file (a typing slip in recSize) takes only what the file holds, and
-    // one byte more shows its end at once. A stream starts at one read and
-    // the loop grows the buffers as its blocks fill them.
-    std::int64_t in = std::max({blockLength, std::int64_t{2}, static_cast<std::int64_t>(kIoBytes)});
+    // the file (a typing slip in recSize) takes only what the file holds.
+    // The loop looks one byte past a block, to see whether the input ends
+    // there. A stream starts at one read and the loop grows the buffers as
+    // its blocks fill them.
+    std::int64_t in =
+        std::max({blockLength + 1, std::int64_t{2}, static_cast<std::int64_t>(kIoBytes)});
     in = std::min(in, inputSize >= 0 ? inputSize + 1 : static_cast<std::int64_t>(kIoBytes));
     in = std::max(in, std::int64_t{2});
     // Output is never longer than its input, plus the line end.
@@ -285,14 +287,19 @@ Outcome convertStream(const StreamTables& tables, const StreamJob& job,
         // so with recSize every later block starts one byte earlier. A block
         // of one byte takes the whole kanji instead of looping on its lead.
         const std::size_t want = carried && length == 1 ? 2 : length;
-        while (tail - head < want && !atEof) {
+        // One byte more tells whether the input ends with this block, where
+        // its size is not known.
+        const std::size_t need = want + 1;
+        while (tail - head < need && !atEof) {
             // Blocks are cut from large reads; refill keeping what is left.
-            std::memmove(inBuf.data(), inBuf.data() + head, tail - head);
-            tail -= head;
-            head = 0;
+            if (head != 0) {
+                std::memmove(inBuf.data(), inBuf.data() + head, tail - head);
+                tail -= head;
+                head = 0;
+            }
             // A block longer than the buffer: more input than it was sized for.
             if (tail == inBuf.size() &&
-                !growTo(inBuf, std::min(want, std::max<std::size_t>(2 * inBuf.size(), 64))))
+                !growTo(inBuf, std::min(need, std::max<std::size_t>(2 * inBuf.size(), 64))))
                 return outOfMemory();
             const std::size_t room = inBuf.size() - tail;
             const std::int64_t got = io.read(inBuf.data() + tail, room);

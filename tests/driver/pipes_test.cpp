@@ -46,6 +46,8 @@ TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
     } cases[] = {
         {{"j2s", "1", "3", "0"}, kanjiRun + "\x29\xC1", "", 0},
         {{"j2s", "1", "3", "7"}, std::string(100, '\xC1') + "\x28\xA4", "", 1},  // lone lead at the end
+        // A pipe that fills the first read exactly: its end is seen only later.
+        {{"j2s", "1", "3", "8"}, std::string(262136, '\xC1') + "\x28\xA4\xA2\xA4\xA2\xA4\xA2\xA4", "", 1},
         {{"j2s", "1", "3", "1"}, records, "XXX,NN\n", 0},
         {{"s2j", "1", "1", "1"}, "AB\r\nC\x88\x9F" "D\n", "", 0},
         // The end of the stream decides a first byte at a block's end.
@@ -74,7 +76,8 @@ TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
                                     pattern + "; echo $? >" + dir + "/rc; } | cat; exit $(cat " +
                                     dir + "/rc)");
         EXPECT_EQ(piped.status, c.status);
-        EXPECT_EQ(piped.out, output);  // the data alone
+        // The data alone (compared whole: a diff of large data takes minutes).
+        EXPECT_TRUE(piped.out == output) << piped.out.size() << " bytes, not " << output.size();
         // The messages, on standard error, naming standard input.
         std::string messages = files.out;
         for (std::size_t at; (at = messages.find(dir + "/in")) != std::string::npos;)
@@ -84,7 +87,7 @@ TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
         const auto named = runShell("cat " + dir + "/in | " + logs + "\"$VELK\"" + command +
                                     " /dev/stdin " + dir + "/out2" + pattern);
         EXPECT_EQ(named.status, c.status);
-        EXPECT_EQ(readFile(dir + "/out2"), output);
+        EXPECT_TRUE(readFile(dir + "/out2") == output);
     }
 }
 
