@@ -5,7 +5,8 @@
 //  - convertBlock block by block as the run's loop cuts them, carrying the
 //    shift state and a trailing lead byte, each into an output buffer of
 //    exactly the block's length, with the fast paths and without;
-//  - convertStream, the real loop, over memory.
+//  - convertStream, the real loop, over memory: with the input's size
+//    known, and as a stream of unknown length from tiny buffers.
 #include <algorithm>
 
 #include "fuzz_support.h"
@@ -105,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the process, at their exact sizes.
     const Options opts = decodeOptions(optConv, recSize, 0, 0);
     const StreamJob job{blockLength, static_cast<std::int64_t>(text.size()), opts.addLineEnd};
-    const BufferSizes sizes = streamBufferSizes(blockLength);
+    const BufferSizes sizes = streamBufferSizes(blockLength, job.inputSize);
+    FUZZ_CHECK(sizes.in <= text.size() + 1 || sizes.in <= 2);
     static std::vector<std::uint8_t> in, out;
     in.resize(sizes.in);
     out.resize(sizes.out);
@@ -122,5 +124,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(memory.lastProgress == static_cast<std::int64_t>(text.size()));
     const std::size_t lineEnds = recSize == 0 ? 0 : split.file.size() - split.out.size();
     FUZZ_CHECK(static_cast<std::size_t>(outcome.lineEnds) * 2 == lineEnds);
+
+    // The same data as a stream of unknown length (a pipe), from buffers far
+    // smaller than its blocks: they grow, and the end of the stream decides
+    // what the file size decided.
+    const StreamJob piped{blockLength, -1, opts.addLineEnd};
+    std::vector<std::uint8_t> smallIn(options & 0x80 ? 0 : 3), smallOut(1);
+    fuzz::MemoryIo pipe(text);
+    const Outcome pipedOutcome = convertStream(t, piped, smallIn, smallOut, pipe.io);
+    FUZZ_CHECK(!pipedOutcome.failed && pipe.output == memory.output);
+    FUZZ_CHECK(pipe.errors.size() == memory.errors.size());
+    for (std::size_t k = 0; k < pipe.errors.size(); ++k)
+        FUZZ_CHECK(pipe.errors[k].kind == memory.errors[k].kind &&
+                   pipe.errors[k].code == memory.errors[k].code &&
+                   pipe.errors[k].offset == memory.errors[k].offset);
+    FUZZ_CHECK(pipedOutcome.lineEnds == outcome.lineEnds);
+    FUZZ_CHECK(pipe.lastProgress == memory.lastProgress);
     return 0;
 }

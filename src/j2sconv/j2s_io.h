@@ -68,9 +68,10 @@ struct BufferSizes {
 };
 
 // The one place that sizes the loops' buffers. Stream: blocks of
-// blockLength bytes. Records: readLength source bytes and output records of
-// up to recordMax bytes, line end included.
-BufferSizes streamBufferSizes(std::int64_t blockLength);
+// blockLength bytes from an input of inputSize bytes (-1: a stream of unknown
+// length). Records: readLength source bytes and output records of up to
+// recordMax bytes, line end included.
+BufferSizes streamBufferSizes(std::int64_t blockLength, std::int64_t inputSize);
 BufferSizes recordBufferSizes(std::size_t readLength, std::size_t recordMax);
 
 }  // namespace velk::j2s

@@ -36,26 +36,28 @@ bool isNoPattern(const char* patnPath) {
 }
 
 struct Files {
-    FileHandle jef;                // input
-    FileHandle sjis;               // output
-    std::FILE* log = nullptr;      // conversion-error lines: the log file, or stdout
-    std::int64_t jefSize = 0;
+    DataInput jef;                 // input ("-": standard input)
+    FileHandle sjis;               // output ("-": standard output)
+    std::FILE* log = nullptr;      // conversion-error lines: the log file, or the message stream
+    bool logIsFile = false;
+    std::int64_t jefSize = 0;      // DataInput::kStream for a stream
 
-    // Closes the log stream on every way out. Standard output is only
+    // Closes the log stream on every way out. The message stream is only
     // flushed: the driver still uses it after the run.
     ~Files() {
         if (log == nullptr) return;
-        if (log == stdout)
-            std::fflush(stdout);
-        else
+        if (logIsFile)
             std::fclose(log);
+        else
+            std::fflush(log);
     }
 };
 
 // The output is truncated before the pattern file is read, so it must name
 // neither the input nor the pattern file.
 bool outputWouldDestroy(const Files& files, const char* sjisPath, const char* patnPath) {
-    if (isSameFile(files.jef.get(), sjisPath)) return true;
+    if (isStdioPath(sjisPath)) return false;  // nothing is truncated
+    if (isSameFile(files.jef.fd(), sjisPath)) return true;
     if (isNoPattern(patnPath)) return false;
     FileHandle pattern = openInput(patnPath);
     return pattern.isOpen() && isSameFile(pattern.get(), sjisPath);
@@ -63,49 +65,54 @@ bool outputWouldDestroy(const Files& files, const char* sjisPath, const char* pa
 
 std::int32_t openFiles(int optLog, Files& files, const char* jefPath, const char* sjisPath,
                        const char* patnPath) {
-    files.jef = openInput(jefPath);
+    const char* const inName = inputName(jefPath);
+    files.jef = DataInput::open(jefPath);
     if (!files.jef.isOpen()) {
         const int err = errno;
         if (err == ENOENT)
-            say(optLog, "[%s]が見つかりません\n", jefPath);
+            say(optLog, "[%s]が見つかりません\n", inName);
         else
-            say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", jefPath, std::strerror(err));
+            say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", inName, std::strerror(err));
         return kInputOpen;
     }
-    files.jefSize = fileSize(files.jef.get());
-    if (files.jefSize < 0) {
-        say(optLog, "[%s]の情報取得(stat)に失敗しました\n", jefPath);
-        return kInputOpen;
+    switch (files.jef.probe()) {
+        case DataInput::Probe::Failed:
+            say(optLog, "[%s]の情報取得(stat)に失敗しました\n", inName);
+            return kInputOpen;
+        case DataInput::Probe::Empty:
+            say(optLog, "[%s]のファイルサイズが 0 です\n", inName);
+            return kEmptyInput;
+        case DataInput::Probe::Ready:
+            break;
     }
-    if (files.jefSize == 0) {
-        say(optLog, "[%s]のファイルサイズが 0 です\n", jefPath);
-        return kEmptyInput;
-    }
+    files.jefSize = files.jef.size();
     if (outputWouldDestroy(files, sjisPath, patnPath)) {
         say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath,
             "入力ファイルと同じファイルです");
         return kOutputOpen;
     }
-    files.sjis = createOutput(sjisPath);
+    files.sjis = createDataOutput(sjisPath);
     if (!files.sjis.isOpen()) {
         const int err = errno;
-        say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", sjisPath, std::strerror(err));
+        say(optLog, "[%s]のオープンに失敗しました(原因=%s)\n", outputName(sjisPath),
+            std::strerror(err));
         return kOutputOpen;
     }
     return 0;
 }
 
 // The log is opened whatever optLog says; when it cannot be, the failure is
-// always reported and the error lines go to standard output.
+// always reported and the error lines go where the messages go.
 void openLog(Files& files, char* logPath, std::size_t logPathCapacity) {
     platform::ErrorLogOpen opened = platform::openErrorLog(logPath, logPathCapacity);
     if (opened.file != nullptr) {
         files.log = opened.file;
+        files.logIsFile = true;
         return;
     }
-    platform::printText(stdout, "[%s]のオープンに失敗しました(原因=%s)\n", logPath,
+    files.log = platform::messageStream();
+    platform::printText(files.log, "[%s]のオープンに失敗しました(原因=%s)\n", logPath,
                         std::strerror(opened.error));
-    files.log = stdout;
     // The driver deletes the name it holds: never let that be another run's log.
     if (opened.nameTaken && logPathCapacity > 0) logPath[0] = '\0';
 }
@@ -191,12 +198,12 @@ struct FileIo {
     std::vector<std::uint8_t> utf8;  // j2u: the UTF-8 form of each chunk written
 
     FileIo(int optLog_, Files& files_, const Options& options) : optLog(optLog_), files(files_) {
-        io.read = [this](std::uint8_t* p, std::size_t n) { return readFull(files.jef.get(), p, n); };
+        io.read = [this](std::uint8_t* p, std::size_t n) { return files.jef.read(p, n); };
         io.write = [this](const std::uint8_t* p, std::size_t n) {
             return writeFull(files.sjis.get(), p, n);
         };
         io.reportErrors = [this](std::span<const ConversionError> errors, std::int64_t start) {
-            if (optLog == 1) logErrors(files.log ? files.log : stdout, errors, start);
+            if (optLog == 1) logErrors(files.log ? files.log : platform::messageStream(), errors, start);
         };
         io.failed = [this, &options](Failure f, int error) { sayFailure(optLog, options, f, error); };
         io.progress = [this](std::int64_t done) {
@@ -232,7 +239,8 @@ std::int32_t runStream(int optLog, const Options& options, Files& files) {
     job.inputSize = files.jefSize;
     job.addLineEnd = options.addLineEnd;
     Buffers buffers;
-    if (!allocate(optLog, buffers, streamBufferSizes(job.blockLength))) return kNoMemory;
+    if (!allocate(optLog, buffers, streamBufferSizes(job.blockLength, files.jefSize)))
+        return kNoMemory;
     const StreamTables tables = makeStreamTables(*options.e2a, *options.kanji);
     FileIo fileIo(optLog, files, options);
     fileIo.startProgress();
@@ -402,6 +410,8 @@ namespace {
 std::int32_t runJ2sOrJ2u(bool utf8, int optLog, int optConv, int recSize, int optSkip,
                          int trimFlags, const char* jefPath, const char* outPath,
                          const char* patnPath, char* logPath, std::size_t logPathCapacity) {
+    // Data on standard output leaves it no room for messages.
+    platform::setMessagesToStderr(isStdioPath(outPath));
     try {
         const j2s::Options options =
             j2s::decodeOptions(optConv, recSize, optSkip, trimFlags, utf8);

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "j2sconv/code_marks.h"
 #include "j2sconv/stream_wide.h"
@@ -216,31 +218,51 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
 
 std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize) {
     if (recSize != 0) return recSize;
-    return jefSize <= jef::kWholeFileLimit ? jefSize : jef::kLargeFileBlock;
+    return jefSize >= 0 && jefSize <= jef::kWholeFileLimit ? jefSize : jef::kLargeFileBlock;
 }
 
-BufferSizes streamBufferSizes(std::int64_t blockLength) {
+BufferSizes streamBufferSizes(std::int64_t blockLength, std::int64_t inputSize) {
+    // Reads are large, but never larger than the input: a block longer than
+    // the file (a typing slip in recSize) takes only what the file holds.
+    // The loop looks one byte past a block, to see whether the input ends
+    // there. A stream starts at one read and the loop grows the buffers as
+    // its blocks fill them.
+    std::int64_t in =
+        std::max({blockLength + 1, std::int64_t{2}, static_cast<std::int64_t>(kIoBytes)});
+    in = std::min(in, inputSize >= 0 ? inputSize + 1 : static_cast<std::int64_t>(kIoBytes));
+    in = std::max(in, std::int64_t{2});
     // Output is never longer than its input, plus the line end.
-    const auto in = static_cast<std::size_t>(
-        std::max({blockLength, std::int64_t{2}, static_cast<std::int64_t>(kIoBytes)}));
-    return {in, in + 2};
+    return {static_cast<std::size_t>(in), static_cast<std::size_t>(in) + 2};
 }
+
+namespace {
+
+// Grows buf to at least `size` bytes; false when memory is short.
+bool growTo(std::vector<std::uint8_t>& buf, std::size_t size) {
+    if (buf.size() >= size) return true;
+    try {
+        buf.resize(size);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+}  // namespace
 
 Outcome convertStream(const StreamTables& tables, const StreamJob& job,
-                      std::span<std::uint8_t> inBuf, std::span<std::uint8_t> outBuf,
+                      std::vector<std::uint8_t>& inBuf, std::vector<std::uint8_t>& outBuf,
                       const Io& io) {
-    std::uint8_t* const in = inBuf.data();
-    std::uint8_t* const out = outBuf.data();
-    const std::size_t inCapacity = inBuf.size();
-    const std::size_t outCapacity = outBuf.size();
     const auto length = static_cast<std::size_t>(job.blockLength);
 
-    std::size_t head = 0, tail = 0;  // unconverted input in in[head, tail)
+    std::size_t head = 0, tail = 0;  // unconverted input in inBuf[head, tail)
     bool atEof = false;
-    std::int64_t position = 0;       // input offset of in[head]
+    std::int64_t position = 0;       // input offset of inBuf[head]
     std::size_t outLength = 0;       // converted bytes not yet written
     bool doubleByte = false;
-    bool carried = false;            // in[head] is a lead byte left by the last block
+    bool carried = false;            // inBuf[head] is a lead byte left by the last block
     Outcome outcome;
     std::vector<ConversionError> errors;
 
@@ -251,9 +273,13 @@ Outcome convertStream(const StreamTables& tables, const StreamJob& job,
         return outcome;
     };
     auto flush = [&] {
-        const bool ok = io.write(out, outLength);
+        const bool ok = io.write(outBuf.data(), outLength);
         outLength = 0;
         return ok;
+    };
+    auto outOfMemory = [&] {
+        if (!flush()) return fail(Failure::WriteFailed, errno);
+        return fail(Failure::NoMemory, 0);
     };
 
     for (;;) {
@@ -261,27 +287,40 @@ Outcome convertStream(const StreamTables& tables, const StreamJob& job,
         // so with recSize every later block starts one byte earlier. A block
         // of one byte takes the whole kanji instead of looping on its lead.
         const std::size_t want = carried && length == 1 ? 2 : length;
-        if (tail - head < want && !atEof) {
+        // One byte more tells whether the input ends with this block, where
+        // its size is not known.
+        const std::size_t need = want + 1;
+        while (tail - head < need && !atEof) {
             // Blocks are cut from large reads; refill keeping what is left.
-            std::memmove(in, in + head, tail - head);
-            tail -= head;
-            head = 0;
-            const std::int64_t got = io.read(in + tail, inCapacity - tail);
+            if (head != 0) {
+                std::memmove(inBuf.data(), inBuf.data() + head, tail - head);
+                tail -= head;
+                head = 0;
+            }
+            // A block longer than the buffer: more input than it was sized for.
+            if (tail == inBuf.size() &&
+                !growTo(inBuf, std::min(need, std::max<std::size_t>(2 * inBuf.size(), 64))))
+                return outOfMemory();
+            const std::size_t room = inBuf.size() - tail;
+            const std::int64_t got = io.read(inBuf.data() + tail, room);
             if (got < 0) {
                 if (!flush()) return fail(Failure::WriteFailed, errno);
                 return fail(Failure::ReadFailed, 0);
             }
-            atEof = static_cast<std::size_t>(got) < inCapacity - tail;
+            atEof = static_cast<std::size_t>(got) < room;
             tail += static_cast<std::size_t>(got);
         }
         const std::size_t n = std::min(want, tail - head);
         if (n == 0) break;
         const bool endsFile = (atEof && head + n == tail) ||
                               position + static_cast<std::int64_t>(n) == job.inputSize;
-        if (outCapacity - outLength < n + 2 && !flush()) return fail(Failure::WriteFailed, errno);
+        if (outBuf.size() - outLength < n + 2) {
+            if (!flush()) return fail(Failure::WriteFailed, errno);
+            if (!growTo(outBuf, n + 2)) return outOfMemory();
+        }
 
-        const BlockOutcome block = convertBlock({in + head, n}, out + outLength, tables,
-                                                doubleByte, endsFile, errors);
+        const BlockOutcome block = convertBlock({inBuf.data() + head, n}, outBuf.data() + outLength,
+                                                tables, doubleByte, endsFile, errors);
         if (!errors.empty()) {
             outcome.unmapped = true;
             io.reportErrors(errors, position);
@@ -291,8 +330,8 @@ Outcome convertStream(const StreamTables& tables, const StreamJob& job,
         if (block.consumed == 0) continue;  // only the lead byte: it opens a longer block
         outLength += block.outLength;
         if (job.addLineEnd) {
-            out[outLength++] = 0x0D;
-            out[outLength++] = 0x0A;
+            outBuf[outLength++] = 0x0D;
+            outBuf[outLength++] = 0x0A;
             ++outcome.lineEnds;
         }
         head += block.consumed;

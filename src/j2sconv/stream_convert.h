@@ -51,18 +51,21 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
                           std::vector<ConversionError>& errors);
 
 // Bytes per block: recSize when given, else the whole file up to 32,760
-// bytes, else 16,380.
+// bytes, else (a stream too) 16,380.
 std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize);
 
 struct StreamJob {
     std::int64_t blockLength = 0;  // streamBlockLength
-    std::int64_t inputSize = 0;    // size of the input when opened: the block reaching it is the last
+    // Size of the input when opened: the block reaching it is the last. -1
+    // for a stream, whose last block is the one a short read ends.
+    std::int64_t inputSize = 0;
     bool addLineEnd = false;       // CR LF after every block
 };
 
 // Converts the whole input block by block, reading and writing many blocks
-// at a time through io. The buffers are sized by streamBufferSizes.
+// at a time through io. The buffers start as streamBufferSizes says and grow
+// only when a block outruns them (input beyond the size it was opened with).
 Outcome convertStream(const StreamTables& tables, const StreamJob& job,
-                      std::span<std::uint8_t> in, std::span<std::uint8_t> out, const Io& io);
+                      std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out, const Io& io);
 
 }  // namespace velk::j2s

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/file_io.h"
 
 namespace velk::s2j {
 
@@ -12,7 +11,7 @@ std::int64_t ReadAhead::read(std::uint8_t* p, std::size_t n) {
     while (done < n) {
         if (pos_ == end_) {
             if (atEnd_) break;
-            const std::int64_t got = readFull(fd_, buf_.data(), buf_.size());
+            const std::int64_t got = in_.read(buf_.data(), buf_.size());
             if (got < 0) return -1;
             pos_ = 0;
             end_ = static_cast<std::size_t>(got);

@@ -7,20 +7,22 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/file_io.h"
+
 namespace velk::s2j {
 
 inline constexpr std::size_t kFileBufferBytes = std::size_t{1} << 18;
 
-// Serves reads from one large read ahead; same results as readFull.
+// Serves reads from one large read ahead; same results as DataInput::read.
 class ReadAhead {
 public:
-    explicit ReadAhead(int fd) : fd_(fd), buf_(kFileBufferBytes) {}
+    explicit ReadAhead(DataInput& in) : in_(in), buf_(kFileBufferBytes) {}
 
     // Fills up to n bytes; fewer only at the end of the input; -1 on error.
     std::int64_t read(std::uint8_t* p, std::size_t n);
 
 private:
-    int fd_;
+    DataInput& in_;
     std::vector<std::uint8_t> buf_;
     std::size_t pos_ = 0, end_ = 0;
     bool atEnd_ = false;

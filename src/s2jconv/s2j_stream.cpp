@@ -6,7 +6,7 @@
 namespace velk::s2j {
 
 std::size_t blockSizeFor(std::int64_t fileSize) {
-    if (fileSize > kWholeFileLimit) return static_cast<std::size_t>(kBlockSize);
+    if (fileSize < 0 || fileSize > kWholeFileLimit) return static_cast<std::size_t>(kBlockSize);
     return fileSize < 2 ? 2 : static_cast<std::size_t>(fileSize);
 }
 
@@ -27,7 +27,8 @@ StreamOutcome convertStream(const Converter& conv, std::int64_t fileSize,
         bytesRead += got;
         const std::size_t filled = carried + static_cast<std::size_t>(got);
         const bool endOfInput =
-            got == 0 || static_cast<std::size_t>(got) < want || bytesRead >= fileSize;
+            got == 0 || static_cast<std::size_t>(got) < want ||
+            (fileSize >= 0 && bytesRead >= fileSize);
 
         errors.clear();
         const BlockResult r =

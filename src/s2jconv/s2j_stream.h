@@ -17,8 +17,9 @@ namespace velk::s2j {
 inline constexpr std::int64_t kWholeFileLimit = jef::kWholeFileLimit;
 inline constexpr std::int64_t kBlockSize = jef::kLargeFileBlock;
 
-// Input block size for a file of `fileSize` bytes. Never below 2, so that a
-// kanji always fits into a block with its first byte carried over.
+// Input block size for a file of `fileSize` bytes (-1: a stream, as for a
+// large file). Never below 2, so that a kanji always fits into a block with
+// its first byte carried over.
 std::size_t blockSizeFor(std::int64_t fileSize);
 
 struct StreamIo {
@@ -41,7 +42,8 @@ struct StreamOutcome {
 
 // Converts the whole input. `inBuf` is the block; `outBuf` must hold twice
 // its size. `fileSize` is the size the input had when it was opened: the
-// block that reaches it is the last one, as is a short read.
+// block that reaches it is the last one, as is a short read. -1 for a
+// stream: only a short read ends it.
 StreamOutcome convertStream(const Converter& conv, std::int64_t fileSize,
                             std::span<std::uint8_t> inBuf, std::span<std::uint8_t> outBuf,
                             const StreamIo& io, CarriedState& state);

@@ -28,7 +28,8 @@ s2j::StreamOutcome convertStream(const Tables& t, std::int64_t fileSize,
         bytesRead += got;
         const std::size_t filled = carried + static_cast<std::size_t>(got);
         const bool endOfInput =
-            got == 0 || static_cast<std::size_t>(got) < want || bytesRead >= fileSize;
+            got == 0 || static_cast<std::size_t>(got) < want ||
+            (fileSize >= 0 && bytesRead >= fileSize);
 
         std::span<const std::uint8_t> text(inBuf.data(), filled);
         if (!state.started) {

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/run_velk.h"
@@ -280,6 +282,32 @@ TEST(Terminal, RedrawsAFewTimesASecondAndShowsTheFinalCount) {
     EXPECT_LT(redraws, kRecords / 100u);  // once per record would be 200000
     const std::string total = std::to_string(kRecords * 10);
     EXPECT_NE(t.screen().find(sjisToUtf8("処理経過:" + total + "/" + total + "bytes")), std::string::npos);
+}
+
+TEST(Terminal, AStreamShowsTheBytesDoneWithoutATotal) {
+    const std::string dir = makeTempDir();
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Feeds the FIFO once velk's side has opened it; gives up after 20 s.
+    std::thread writer([&fifo] {
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 2000; ++tries) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) usleep(10000);
+        }
+        if (fd < 0) return;
+        fcntl(fd, F_SETFL, 0);
+        const std::string data(100000, '\xC1');
+        (void)write(fd, data.data(), data.size());
+        close(fd);
+    });
+    Session s{{"j2s", "1", "1", "0", "-", dir + "/out.txt"}};
+    s.stdinFile = fifo;
+    Terminal t(s);
+    EXPECT_EQ(t.finish(), 0);
+    writer.join();
+    EXPECT_NE(t.screen().find(sjisToUtf8("処理経過:100000bytes")), std::string::npos) << t.screen();
+    EXPECT_EQ(t.screen().find("/100000"), std::string::npos) << t.screen();
 }
 
 TEST(Terminal, NarrowAndDumbTerminals) {

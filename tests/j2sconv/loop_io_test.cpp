@@ -70,7 +70,7 @@ TEST(LoopIo, StreamFaults) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.badRead << "/" << c.badWrite);
         FaultyIo f(in, c.badRead, c.badWrite);
-        const BufferSizes sizes = streamBufferSizes(16380);
+        const BufferSizes sizes = streamBufferSizes(16380, static_cast<std::int64_t>(in.size()));
         std::vector<std::uint8_t> inBuf(sizes.in), outBuf(sizes.out);
         const Outcome o = convertStream(tables, {16380, static_cast<std::int64_t>(in.size()), false},
                                         inBuf, outBuf, f.io);
@@ -81,6 +81,45 @@ TEST(LoopIo, StreamFaults) {
         }
         EXPECT_EQ(f.output.size(), c.written);
         EXPECT_EQ(f.output.find_first_not_of('A'), std::string::npos);
+    }
+}
+
+TEST(LoopIo, StreamBuffersFollowTheInputAndGrowOnlyWithIt) {
+    const StreamTables tables = makeStreamTables(e2aAscii);
+    const struct {
+        std::int64_t recSize;
+        std::size_t bytes;      // in the input
+        std::int64_t sizeSaid;  // inputSize given to the loop: -1 a stream; less than bytes: the file grew
+        std::size_t startIn;    // streamBufferSizes(...).in
+    } cases[] = {
+        {2000000000, 188, 188, 189},  // a slip in recSize takes only what the file holds
+        {2000000000, 188, -1, kIoBytes},
+        {0, 188, 188, 189},
+        {16380, 1000000, 1000000, kIoBytes},
+        {300000, 700000, 700000, 300001},
+        {300000, 700000, -1, kIoBytes},  // the stream's blocks outrun one read
+        {500, 1000, 10, 11},             // the file grew after it was opened
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.recSize << " " << c.bytes << " " << c.sizeSaid);
+        const std::int64_t block =
+            streamBlockLength(static_cast<std::int32_t>(c.recSize), c.sizeSaid);
+        const BufferSizes sizes = streamBufferSizes(block, c.sizeSaid);
+        EXPECT_EQ(sizes.in, c.startIn);
+        EXPECT_EQ(sizes.out, c.startIn + 2);
+        std::vector<std::uint8_t> inBuf(sizes.in), outBuf(sizes.out);
+        FaultyIo f(std::string(c.bytes, '\xC1'), 0, 0);
+        const bool lineEnds = c.recSize != 0;
+        const Outcome o = convertStream(tables, {block, c.sizeSaid, lineEnds}, inBuf, outBuf, f.io);
+        EXPECT_FALSE(o.failed);
+        std::string expected;
+        for (std::size_t at = 0; at < c.bytes; at += static_cast<std::size_t>(block)) {
+            expected += std::string(std::min<std::size_t>(c.bytes - at, block), 'A');
+            if (lineEnds) expected += "\r\n";
+        }
+        EXPECT_EQ(f.output, expected);
+        // A block and the byte after it, at most.
+        EXPECT_LE(inBuf.size(), std::max<std::size_t>(sizes.in, block + 1));
     }
 }
 

@@ -3,6 +3,7 @@
 // together, each writing, and its driver deleting, only its own.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -91,14 +92,23 @@ TEST(RunJ2s, ErrorLinesGoToStandardOutputWhenTheLogCannotBeCreated) {
     }
 }
 
-std::set<std::string> logsBesideBinary() {
+std::set<std::string> logsIn(const std::string& dir) {
     std::set<std::string> logs;
-    for (const auto& entry : fs::directory_iterator(velk::test::velkDir()))
+    for (const auto& entry : fs::directory_iterator(dir))
         if (entry.path().filename().string().rfind("VELK_LOG_", 0) == 0) logs.insert(entry.path().string());
     return logs;
 }
 
+// Points the runs of one test at a log directory of their own: other test
+// programs, run in parallel, make and delete logs beside the binary.
+struct OwnLogDir {
+    const std::string dir = velk::test::makeTempDir();
+    OwnLogDir() { setenv("VELK_LOG_DIR", dir.c_str(), 1); }
+    ~OwnLogDir() { unsetenv("VELK_LOG_DIR"); }
+};
+
 TEST(RunLog, RunsStartedTogetherKeepExactlyTheLogsWithErrors) {
+    const OwnLogDir logDir;
     // Another process's logs, still being written, under every name these
     // runs may compose: each run must take a name of its own beside them.
     std::vector<std::string> foreign;
@@ -106,12 +116,12 @@ TEST(RunLog, RunsStartedTogetherKeepExactlyTheLogsWithErrors) {
     for (std::time_t t = now - 1; t <= now + 5; ++t) {
         std::tm local{};
         localtime_r(&t, &local);
-        const std::string name = velk::test::velkDir() + "/" + velk::logFileName(local);
+        const std::string name = logDir.dir + "/" + velk::logFileName(local);
         if (velk::test::fileExists(name)) continue;
         velk::test::writeFile(name, "foreign\n");
         foreign.push_back(name);
     }
-    const std::set<std::string> before = logsBesideBinary();
+    const std::set<std::string> before = logsIn(logDir.dir);
 
     // Even runs meet one unmapped byte, each at its own position; odd runs none.
     constexpr int kRuns = 6;
@@ -131,7 +141,7 @@ TEST(RunLog, RunsStartedTogetherKeepExactlyTheLogsWithErrors) {
         // The notice names the log the run actually used.
         EXPECT_EQ(r.log, i % 2 ? "" : "EBCDIC->JIS 変換エラー(EBCDIC=0x00/" + std::to_string(101 + i) + "バイト目)\n");
     }
-    EXPECT_EQ(logsBesideBinary(), before);  // the ones named were removed, no other is left
+    EXPECT_EQ(logsIn(logDir.dir), before);  // the ones named were removed, no other is left
     for (const std::string& f : foreign) {
         EXPECT_EQ(readFile(f), "foreign\n") << f;
         fs::remove(f);

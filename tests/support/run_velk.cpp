@@ -1,6 +1,7 @@
 #include "support/run_velk.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,15 +76,16 @@ std::string reachableBinary() {
 
 }  // namespace
 
-RunResult runVelk(const std::vector<std::string>& args, bool unprivileged) {
+namespace {
+
+RunResult runInSession(std::vector<std::string> argv, const std::string& velkVar,
+                       bool unprivileged) {
     const std::string dir = makeTempDir();
     const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
     // Built before the fork: other threads may be running velk too.
-    std::vector<std::string> copy = args;
-    copy.insert(copy.begin(), unprivileged ? reachableBinary() : std::string(VELK_BINARY));
-    std::vector<char*> argv;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
@@ -94,18 +96,33 @@ RunResult runVelk(const std::vector<std::string>& args, bool unprivileged) {
         constexpr uid_t kNobody = 65534;
         if (unprivileged && getuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
             _exit(126);
-        execv(argv[0], argv.data());
+        if (!velkVar.empty()) setenv("VELK", velkVar.c_str(), 1);
+        execv(args[0], args.data());
         _exit(127);
     }
     int wstatus = 0;
-    while (waitpid(pid, &wstatus, 0) < 0) {
+    struct rusage usage {};
+    while (wait4(pid, &wstatus, 0, &usage) < 0) {
     }
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     r.out = readFile(outPath);
     r.err = readFile(errPath);
+    r.maxRssKb = usage.ru_maxrss;
     std::filesystem::remove_all(dir);
     return r;
+}
+
+}  // namespace
+
+RunResult runVelk(const std::vector<std::string>& args, bool unprivileged) {
+    std::vector<std::string> argv = args;
+    argv.insert(argv.begin(), unprivileged ? reachableBinary() : std::string(VELK_BINARY));
+    return runInSession(std::move(argv), "", unprivileged);
+}
+
+RunResult runShell(const std::string& script) {
+    return runInSession({"/bin/sh", "-c", script}, VELK_BINARY, false);
 }
 
 FileRun runOnFile(const std::vector<std::string>& options, const std::string& input,

@@ -10,12 +10,17 @@ struct RunResult {
     int status = -1;  // exit status, or 128 + signal
     std::string out;  // standard output, raw bytes
     std::string err;  // standard error, raw bytes
+    long maxRssKb = 0;  // peak resident memory of the process (and what it waited for)
 };
 
 // Runs velk with args in a new session (no controlling terminal, so key waits
 // return at once) and standard input from /dev/null. Unprivileged: as the
 // user nobody when the tests run as root, so that file permissions hold.
 RunResult runVelk(const std::vector<std::string>& args, bool unprivileged = false);
+
+// Runs a /bin/sh script the same way, with $VELK naming the binary: for
+// pipelines and redirections.
+RunResult runShell(const std::string& script);
 
 // One command over an input file: velk `options` (command word and three
 // numbers) input output [pattern] [more...]. The pattern, when not empty, is

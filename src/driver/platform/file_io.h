@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <sys/types.h>
+#include <vector>
 
 namespace velk {
 
@@ -47,5 +48,46 @@ bool isSameFile(int fd, const char* path);
 
 // Size of an open file, or -1 (errno set).
 std::int64_t fileSize(int fd);
+
+// "-" as a data path: standard input where an input is named, standard
+// output where an output is.
+bool isStdioPath(const char* path);
+
+// A data input, opened by path or taken from standard input: a regular file,
+// whose size is known from the start, or a stream (pipe, terminal, device),
+// whose end is known only when a read comes up short.
+class DataInput {
+public:
+    enum class Probe { Failed, Empty, Ready };
+    static constexpr std::int64_t kStream = -1;
+
+    // Opens path, or a duplicate of standard input for "-". Fails (errno
+    // set) as openInput does, a directory on standard input included.
+    static DataInput open(const char* path);
+
+    bool isOpen() const { return handle_.isOpen(); }
+    int fd() const { return handle_.get(); }
+
+    // Called once before reading. A regular file gives the bytes from its
+    // current position to its end; a stream waits for its first bytes, kept
+    // for read(), so that an empty one is known before any output is made.
+    // Failed: neither worked (errno set).
+    Probe probe();
+    // After probe: the bytes a regular file holds, or kStream.
+    std::int64_t size() const { return size_; }
+
+    // As readFull, starting with the bytes probe() took.
+    std::int64_t read(void* buf, std::size_t n);
+
+private:
+    FileHandle handle_;
+    std::int64_t size_ = kStream;
+    std::vector<unsigned char> head_;  // read by probe, not yet handed out
+    std::size_t headAt_ = 0;
+};
+
+// Creates or truncates an output as createOutput does, or returns a
+// duplicate of standard output for "-".
+FileHandle createDataOutput(const char* path);
 
 }  // namespace velk

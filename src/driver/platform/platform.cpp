@@ -129,6 +129,14 @@ void writeLocaleText(std::FILE* stream, std::string_view sjis) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+namespace {
+bool gMessagesToStderr = false;
+}  // namespace
+
+std::FILE* messageStream() { return gMessagesToStderr ? stderr : stdout; }
+
+void setMessagesToStderr(bool toStderr) { gMessagesToStderr = toStderr; }
+
 bool fileExists(const char* path) {
     struct stat st;
     return stat(path, &st) == 0;

@@ -32,6 +32,11 @@ void writeText(std::FILE* stream, std::string_view sjis);
 void printText(std::FILE* stream, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
+// Where worker messages go: standard output, or standard error when a run
+// writes its data to standard output. Each worker sets it at its start.
+std::FILE* messageStream();
+void setMessagesToStderr(bool toStderr);
+
 // Shift-JIS text converted to the locale's codeset wherever it goes.
 void writeLocaleText(std::FILE* stream, std::string_view sjis);
 

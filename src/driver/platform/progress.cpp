@@ -63,8 +63,10 @@ std::string_view fitColumns(std::string_view sjis, int columns) {
 
 void draw() {
     char text[64];
-    int n = std::snprintf(text, sizeof text, "処理経過:%" PRId64 "/%" PRId64 "bytes", gLine.done,
-                          gLine.total);
+    int n = gLine.total < 0
+                ? std::snprintf(text, sizeof text, "処理経過:%" PRId64 "bytes", gLine.done)
+                : std::snprintf(text, sizeof text, "処理経過:%" PRId64 "/%" PRId64 "bytes",
+                                gLine.done, gLine.total);
     std::string_view line(text, static_cast<std::size_t>(n));
     winsize ws{};
     // The last column is left free: writing into it wraps on many terminals.
@@ -106,7 +108,7 @@ void showProgress(ProgressState& state, std::int64_t done, std::int64_t total) {
     gLine.done = done;
     gLine.total = total;
     gLine.pending = true;
-    if (done >= total || nowNs() - gLine.lastDrawNs >= kRedrawIntervalNs) draw();
+    if ((total >= 0 && done >= total) || nowNs() - gLine.lastDrawNs >= kRedrawIntervalNs) draw();
 }
 
 ProgressState::~ProgressState() {

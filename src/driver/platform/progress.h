@@ -18,6 +18,8 @@ struct ProgressState {
     ~ProgressState();
 };
 
+// A total below 0 is unknown (the input is a stream): only the bytes done
+// are shown, "処理経過:donebytes".
 void showProgress(ProgressState& state, std::int64_t done, std::int64_t total);
 
 // Called before any other text goes to a terminal: draws a count still
