@@ -10,12 +10,24 @@ scripts/install-deps.sh --fuzz
 echo "== Fuzz targets over their kept inputs"
 fuzz/replay.sh
 
+# The fast-path levels the differential tests ran and skipped, from a ctest log.
+print_levels() {
+  local ran skipped
+  ran=$(grep -E '/(portable|avx2|avx512) +#.* Passed' "$1" | sed -E 's|.*/(portable\|avx2\|avx512) +#.*|\1|' | sort -u | xargs)
+  skipped=$(grep -E '/(portable|avx2|avx512) +#.*Skipped' "$1" | sed -E 's|.*/(portable\|avx2\|avx512) +#.*|\1|' | sort -u | xargs)
+  echo "== Fast-path levels tested: ${ran:-none}; skipped (this processor lacks them): ${skipped:-none}"
+}
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
 echo "== Test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELK_SANITIZE=ON
 cmake --build build-asan -j2
-ctest --test-dir build-asan --output-on-failure
+ctest --test-dir build-asan --output-on-failure | tee "$log"
+print_levels "$log"
 
-echo "== Test suite"
+echo "== Test suite (each test also once more with VELK_SIMD=portable)"
 cmake -S . -B build
 cmake --build build -j2
-ctest --test-dir build --output-on-failure
+ctest --test-dir build --output-on-failure | tee "$log"
+print_levels "$log"

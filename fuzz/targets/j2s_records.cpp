@@ -22,6 +22,7 @@
 #include "j2sconv/record_layout.h"
 #include "j2sconv/record_walk.h"
 #include "j2sconv/trim_fields.h"
+#include "simd/level.h"
 
 using namespace velk;
 using namespace velk::j2s;
@@ -34,7 +35,7 @@ struct Options {
     int trimFlags;
     bool addLineEnd;
     std::size_t readSize;  // bytes per read in the loop written out here
-    bool wide;             // the loop here takes the record walk's fast paths
+    simd::Level level;     // of the record walk's fast paths in the loop here
 };
 
 struct Converted {
@@ -111,10 +112,13 @@ std::size_t checkTrim(int flags, std::uint8_t* record, std::size_t length) {
         dump("expected", expected.data(), expected.size());
         fuzz::fail("trimmed as the plain version does", __FILE__, __LINE__);
     }
-    // The byte walk alone, as on a processor without AVX-512.
-    std::memcpy(copy.get(), record, length);
-    FUZZ_CHECK(trimFields(flags, copy.get(), length, false) == expected.size());
-    FUZZ_CHECK(std::equal(expected.begin(), expected.end(), copy.get()));
+    // Every level this processor has, the byte walk (portable) among them.
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        std::memcpy(copy.get(), record, length);
+        FUZZ_CHECK(trimFields(flags, copy.get(), length, level) == expected.size());
+        FUZZ_CHECK(std::equal(expected.begin(), expected.end(), copy.get()));
+    }
     if (!expected.empty()) std::memcpy(record, expected.data(), expected.size());
     return trimmed;
 }
@@ -125,7 +129,7 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
                       std::span<const std::uint8_t> data, const Options& o) {
     Converted c;
     RecordTables tables = recordTables(o.optConv, o.optSkip);
-    tables.wide = o.wide;
+    tables.level = o.level;
     std::vector<RecordLayout> layouts;
     for (const RecordPattern& p : set.patterns) layouts.push_back(layoutFor(p));
     if (readLength == 0) return c;
@@ -203,7 +207,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int optLog = (options >> 4) & 1;
     o.trimFlags = trimFlagsFor(second % 9);
     o.readSize = 1 + second / 9;
-    o.wide = (options >> 5) & 1;
     patterns.set(input.until(0));
     const std::span<const std::uint8_t> records = input.rest();
 
@@ -238,9 +241,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     run.sjisFile.close();
     run.jefFile.close();
 
-    const Converted walked = walkRecords(run.patterns, static_cast<std::size_t>(sizes.maxSourceLength),
-                                         records, o);
-    FUZZ_CHECK(rc == walked.rc);
-    FUZZ_CHECK(sjis.contents() == walked.file);
+    // The walk at every level this processor has, portable among them.
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        o.level = level;
+        const Converted walked = walkRecords(run.patterns, static_cast<std::size_t>(sizes.maxSourceLength),
+                                             records, o);
+        FUZZ_CHECK(rc == walked.rc);
+        FUZZ_CHECK(sjis.contents() == walked.file);
+    }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "driver/file_io.h"
 #include "fuzz_support.h"
 #include "j2sconv/stream_convert.h"
+#include "simd/level.h"
 
 using namespace velk;
 using namespace velk::j2s;
@@ -63,7 +64,7 @@ Converted inBlocks(const StreamTables& tables, std::span<const std::uint8_t> dat
 }
 
 StreamTables withoutFastPaths(StreamTables t) {
-    t.wide = t.windows = false;
+    t.level = simd::Level::portable;
     t.jis.count = -1;
     return t;
 }
@@ -99,6 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                            withoutFastPaths(tables[2])};
     const Converted plain = inBlocks(narrow[optConv - 1], text, static_cast<std::size_t>(blockLength), recSize != 0);
     FUZZ_CHECK(plain.file == split.file && plain.errors == split.errors && plain.errorAt == split.errorAt);
+    // Every level this processor has against them.
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        StreamTables leveled = t;
+        leveled.level = level;
+        const Converted fast = inBlocks(leveled, text, static_cast<std::size_t>(blockLength), recSize != 0);
+        FUZZ_CHECK(plain.file == fast.file && plain.errors == fast.errors && plain.errorAt == fast.errorAt);
+    }
 
     // One run for the process: its large buffers are allocated once, at
     // their exact sizes, instead of on every input. Everything else is reset.

@@ -126,7 +126,7 @@ private:
         }
         logErrors();
         std::size_t length = r.length;
-        if (trimFlags_ != 0) length = trimFields(trimFlags_, out, length);
+        if (trimFlags_ != 0) length = trimFields(trimFlags_, out, length, tables_.level);
         if (run_.addLineEnd) {
             out[length++] = 0x0D;
             out[length++] = 0x0A;
