@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds velk and runs every test: the fuzz targets over their kept inputs,
-# the suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# suite in a normal build.
+# the suite under AddressSanitizer and UndefinedBehaviorSanitizer, the suite
+# in a normal build, and an aarch64 build under qemu-user against x86-64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,3 +31,6 @@ cmake -S . -B build
 cmake --build build -j2
 ctest --test-dir build --output-on-failure | tee "$log"
 print_levels "$log"
+
+echo "== aarch64 build under qemu-user against the x86-64 build"
+scripts/check-arm.sh
