@@ -13,6 +13,7 @@ inline constexpr std::uint64_t kOddBits = ~kEvenBits;
 
 // Bit j is set when an odd number of bits at or below j are.
 inline std::uint64_t prefixXor(std::uint64_t x) {
+#pragma GCC unroll 6
     for (int shift = 1; shift < 64; shift *= 2) x ^= x << shift;
     return x;
 }

@@ -58,6 +58,7 @@ struct Lookup {
 };
 
 VELK_AVX2 inline void loadLookup(Lookup& t, const std::uint8_t* table) {
+#pragma GCC unroll 16
     for (int h = 0; h < 16; ++h)
         t.rows[h] = _mm256_broadcastsi128_si256(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
@@ -68,14 +69,18 @@ VELK_AVX2 inline void loadLookup(Lookup& t, const std::uint8_t* table) {
 VELK_AVX2 inline __m256i lookup(const Lookup& t, __m256i v) {
     const __m256i low = _mm256_and_si256(v, _mm256_set1_epi8(0x0F));
     __m256i c[16];
+#pragma GCC unroll 16
     for (int h = 0; h < 16; ++h) c[h] = _mm256_shuffle_epi8(t.rows[h], low);
-    int count = 16;
-    for (int bit = 4; bit < 8; ++bit) {
-        const __m256i select = bit == 7 ? v : _mm256_slli_epi16(v, 7 - bit);
-        count /= 2;
-        for (int k = 0; k < count; ++k) c[k] = _mm256_blendv_epi8(c[2 * k], c[2 * k + 1], select);
-    }
-    return c[0];
+    const __m256i bit4 = _mm256_slli_epi16(v, 3);
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k) c[k] = _mm256_blendv_epi8(c[2 * k], c[2 * k + 1], bit4);
+    const __m256i bit5 = _mm256_slli_epi16(v, 2);
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) c[k] = _mm256_blendv_epi8(c[2 * k], c[2 * k + 1], bit5);
+    const __m256i bit6 = _mm256_slli_epi16(v, 1);
+    c[0] = _mm256_blendv_epi8(c[0], c[1], bit6);
+    c[1] = _mm256_blendv_epi8(c[2], c[3], bit6);
+    return _mm256_blendv_epi8(c[0], c[1], v);
 }
 
 // Shift JIS lead bytes are 0x80-0x9F and 0xE0-0xFC: one range once bit 5
@@ -126,15 +131,16 @@ VELK_AVX2 inline __m256i irregularPairs(__m256i pairs, const JisShortcut& jis) {
 // bytes (lead bytes at `leads`); true when one has none.
 inline bool kanjiByTable(const std::uint8_t* in, std::uint64_t leads, const std::uint8_t* table,
                          std::uint8_t* bytes) {
-    unsigned none = 0;
+    bool none = false;
     for (; leads != 0; leads &= leads - 1) {
         const int j = __builtin_ctzll(leads);
-        const std::uint8_t* e = table + 2 * (in[j] << 8 | in[j + 1]);
-        none |= (e[0] | e[1]) == 0;
-        bytes[j] = e[0];
-        bytes[j + 1] = e[1];
+        std::uint16_t code, entry;
+        std::memcpy(&code, in + j, 2);
+        std::memcpy(&entry, table + 2 * std::size_t{__builtin_bswap16(code)}, 2);
+        none |= entry == 0;
+        std::memcpy(bytes + j, &entry, 2);
     }
-    return none != 0;
+    return none;
 }
 
 // Writes the bytes of src[0, 64) whose bit is set in `keep` to dst, in
@@ -142,10 +148,11 @@ inline bool kanjiByTable(const std::uint8_t* in, std::uint64_t leads, const std:
 // for 64.
 VELK_BMI2 inline std::size_t compress(const std::uint8_t* src, std::uint64_t keep, std::uint8_t* dst) {
     std::size_t o = 0;
-    for (int g = 0; g < 8; ++g) {
-        const auto bits = static_cast<std::uint8_t>(keep >> (8 * g));
+    // Groups after the last kept byte add nothing.
+    for (; keep != 0; keep >>= 8, src += 8) {
+        const auto bits = static_cast<std::uint8_t>(keep);
         std::uint64_t word;
-        std::memcpy(&word, src + 8 * g, 8);
+        std::memcpy(&word, src, 8);
         word = _pext_u64(word, _pdep_u64(bits, 0x0101010101010101ULL) * 0xFF);
         std::memcpy(dst + o, &word, 8);
         o += static_cast<std::size_t>(_mm_popcnt_u64(bits));

@@ -28,24 +28,37 @@ VELK_AVX2 void storePart(std::uint8_t* dst, __m256i v, std::uint32_t count) {
 
 }  // namespace
 
+// Runs of 16 bytes or more only: the last 32 (or, under 32, the first and
+// the last 16) overlap bytes already converted, which get the same values
+// again. Bytes written past the first that stops are the walk's to
+// overwrite.
 VELK_AVX2 std::uint32_t plainChars(const std::uint8_t* src, std::uint32_t length,
                                    std::uint8_t* out, const std::uint8_t* table) {
+    if (length < 16) return 0;
     Lookup plain;
     loadLookup(plain, table);
-    for (std::uint32_t k = 0; k < length; k += 32) {
-        const std::uint32_t count = length - k < 32 ? length - k : 32;
-        const __m256i mapped = lookup(plain, loadPart(src + k, count));
-        const auto stops = static_cast<std::uint32_t>(_mm256_movemask_epi8(
-                               _mm256_cmpeq_epi8(mapped, _mm256_setzero_si256()))) &
-                           static_cast<std::uint32_t>(lowBits(count));
-        if (stops != 0) {
-            const auto done = static_cast<std::uint32_t>(__builtin_ctz(stops));
-            storePart(out + k, mapped, done);
-            return k + done;
-        }
-        storePart(out + k, mapped, count);
+    const __m256i zero = _mm256_setzero_si256();
+    if (length < 32) {
+        const std::uint32_t last = length - 16;
+        const __m256i v = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + last)), 1);
+        const __m256i mapped = lookup(plain, v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(mapped));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + last), _mm256_extracti128_si256(mapped, 1));
+        const auto stops = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(mapped, zero)));
+        if (stops & 0xFFFF) return static_cast<std::uint32_t>(__builtin_ctz(stops));
+        if (stops) return last + static_cast<std::uint32_t>(__builtin_ctz(stops >> 16));
+        return length;
     }
-    return length;
+    for (std::uint32_t k = 0;; k += 32) {
+        if (k + 32 > length) k = length - 32;
+        const __m256i mapped = lookup(plain, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k)));
+        store(out + k, mapped);
+        if (const auto stops = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(mapped, zero))))
+            return k + static_cast<std::uint32_t>(__builtin_ctz(stops));
+        if (k + 32 == length) return length;
+    }
 }
 
 VELK_AVX2 std::uint32_t shortcutKanji(const std::uint8_t* src, std::uint32_t pairs,

@@ -11,17 +11,51 @@ namespace velk::simd::avx2 {
 
 namespace {
 
-// The content in a buffer of 64, with zeros after it.
-VELK_AVX2 Window loadContent(const std::uint8_t* src, std::size_t length, std::uint8_t* buffer) {
+// The content [r, e) at the top of a 64-byte window: read from the record
+// itself when it starts 64 bytes in, else through a buffer. `buffer` gets
+// the window; the content starts at buffer + 64 - length.
+VELK_AVX2 Window loadContent(const std::uint8_t* record, std::size_t r, std::size_t e,
+                             std::uint8_t* buffer) {
+    if (e >= 64) {
+        const Window v = loadWindow(record + e - 64);
+        store(buffer, v.low);
+        store(buffer + 32, v.high);
+        return v;
+    }
     std::memset(buffer, 0, 64);
-    std::memcpy(buffer, src, length);
+    std::memcpy(buffer + 64 - (e - r), record + r, e - r);
     return loadWindow(buffer);
 }
 
-VELK_AVX2 std::size_t writeKept(const std::uint8_t* buffer, std::uint64_t keep, std::uint8_t* dst) {
+// Copies n <= 64 bytes with a few overlapping stores; src may be read up to 64.
+VELK_AVX2 void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+    if (n >= 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + n - 32));
+        store(dst, a);
+        store(dst + n - 32, b);
+    } else if (n >= 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n - 16), b);
+    } else if (n >= 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, src, 8);
+        std::memcpy(&b, src + n - 8, 8);
+        std::memcpy(dst, &a, 8);
+        std::memcpy(dst + n - 8, &b, 8);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
+    }
+}
+
+// The kept bytes of the window (`keep` over the content's bits) to dst.
+VELK_AVX2 std::size_t writeKept(const std::uint8_t* buffer, std::size_t length, std::uint64_t keep,
+                                std::uint8_t* dst) {
     alignas(32) std::uint8_t packed[64];
-    const std::size_t count = compress(buffer, keep, packed);
-    std::memcpy(dst, packed, count);
+    const std::size_t count = compress(buffer + 64 - length, keep, packed);
+    copyShort(dst, packed, count);
     return count;
 }
 
@@ -30,11 +64,12 @@ VELK_AVX2 std::size_t writeKept(const std::uint8_t* buffer, std::uint64_t keep, 
 VELK_AVX2 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_t r,
                           std::size_t e, std::size_t& w) {
     if (e - r > 64) return false;
-    alignas(32) std::uint8_t buffer[64];
-    const Window v = loadContent(record + r, e - r, buffer);
-    const std::uint64_t bytes = lowBits(static_cast<unsigned>(e - r));
-    const std::uint64_t keep = keptUnits(rule, bytes, bytes & equalBits(v, ' '));
-    w += writeKept(buffer, keep, record + w);
+    const auto length = static_cast<unsigned>(e - r);
+    alignas(32) std::uint8_t buffer[128];
+    const Window v = loadContent(record, r, e, buffer);
+    const std::uint64_t bytes = lowBits(length);
+    const std::uint64_t blanks = length == 0 ? 0 : equalBits(v, ' ') >> (64 - length);
+    w += writeKept(buffer, length, keptUnits(rule, bytes, blanks), record + w);
     return true;
 }
 
@@ -43,19 +78,22 @@ VELK_AVX2 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_
 VELK_AVX2 bool trimDouble(const TrimRule& rule, std::uint8_t* record, std::size_t r,
                           std::size_t e, std::size_t& w) {
     if (e - r > 64 || (e - r) % 2 != 0) return false;
-    alignas(32) std::uint8_t buffer[64];
     const auto length = static_cast<unsigned>(e - r);
-    const Window v = loadContent(record + r, length, buffer);
+    if (length == 0) return false;
+    alignas(32) std::uint8_t buffer[128];
+    const Window v = loadContent(record, r, e, buffer);
+    const unsigned shift = 64 - length;  // the content starts at an even bit
     const std::uint64_t bytes = lowBits(length);
-    if ((bytes & kEvenBits & ~bitsOf(leadBytesOf(v.low), leadBytesOf(v.high))) != 0) return false;
-    // The full-width blank 0x81 0x40, as a little-endian 16-bit unit.
-    const __m256i blank = _mm256_set1_epi16(0x4081);
-    const std::uint64_t padBytes =
-        bitsOf(_mm256_cmpeq_epi16(v.low, blank), _mm256_cmpeq_epi16(v.high, blank));
+    if ((bytes & kEvenBits & ~(bitsOf(leadBytesOf(v.low), leadBytesOf(v.high)) >> shift)) != 0)
+        return false;
+    // The full-width blank 0x81 0x40 as a pair of bytes; the window may start
+    // at an odd offset, so the pairs are tested byte by byte.
+    const std::uint64_t first = equalBits(v, static_cast<char>(0x81)) >> shift;
+    const std::uint64_t second = equalBits(v, 0x40) >> shift;
     const std::uint64_t units = lowBits(length / 2);
-    const std::uint64_t keep = keptUnits(rule, units, _pext_u64(padBytes, kEvenBits) & units);
-    const std::uint64_t keptBytes = _pdep_u64(keep, kEvenBits) * 3;
-    w += writeKept(buffer, keptBytes, record + w);
+    const std::uint64_t pads = _pext_u64(first & (second >> 1), kEvenBits) & units;
+    const std::uint64_t keptBytes = _pdep_u64(keptUnits(rule, units, pads), kEvenBits) * 3;
+    w += writeKept(buffer, length, keptBytes, record + w);
     return true;
 }
 
