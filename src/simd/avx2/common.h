@@ -128,19 +128,20 @@ VELK_AVX2 inline __m256i irregularPairs(__m256i pairs, const JisShortcut& jis) {
 }
 
 // Puts each kanji's entry in a table of two-byte entries over its two
-// bytes (lead bytes at `leads`); true when one has none.
-inline bool kanjiByTable(const std::uint8_t* in, std::uint64_t leads, const std::uint8_t* table,
-                         std::uint8_t* bytes) {
-    bool none = false;
-    for (; leads != 0; leads &= leads - 1) {
-        const int j = __builtin_ctzll(leads);
+// bytes (lead bytes at `leads`) in bytes[0, 64); true when one has none
+// (its two bytes are then zero).
+VELK_AVX2 inline bool kanjiByTable(const std::uint8_t* in, std::uint64_t leads,
+                                   const std::uint8_t* table, std::uint8_t* bytes) {
+    for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
+        const int j = __builtin_ctzll(rest);
         std::uint16_t code, entry;
         std::memcpy(&code, in + j, 2);
         std::memcpy(&entry, table + 2 * std::size_t{__builtin_bswap16(code)}, 2);
-        none |= entry == 0;
         std::memcpy(bytes + j, &entry, 2);
     }
-    return none;
+    const std::uint64_t zeros = zeroBits(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes)),
+                                         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32)));
+    return (leads & zeros & (zeros >> 1)) != 0;
 }
 
 // Writes the bytes of src[0, 64) whose bit is set in `keep` to dst, in
@@ -148,8 +149,8 @@ inline bool kanjiByTable(const std::uint8_t* in, std::uint64_t leads, const std:
 // for 64.
 VELK_BMI2 inline std::size_t compress(const std::uint8_t* src, std::uint64_t keep, std::uint8_t* dst) {
     std::size_t o = 0;
-    // Groups after the last kept byte add nothing.
-    for (; keep != 0; keep >>= 8, src += 8) {
+#pragma GCC unroll 8
+    for (int g = 0; g < 8; ++g, keep >>= 8, src += 8) {
         const auto bits = static_cast<std::uint8_t>(keep);
         std::uint64_t word;
         std::memcpy(&word, src, 8);
