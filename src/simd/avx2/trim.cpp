@@ -27,7 +27,8 @@ VELK_AVX2 Window loadContent(const std::uint8_t* record, std::size_t r, std::siz
     return loadWindow(buffer);
 }
 
-// Copies n <= 64 bytes with a few overlapping stores; src may be read up to 64.
+// Copies n <= 64 bytes with a few overlapping stores, every load before its
+// stores, so dst may overlap src from the left.
 VELK_AVX2 void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
     if (n >= 32) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
@@ -50,9 +51,18 @@ VELK_AVX2 void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t
     }
 }
 
-// The kept bytes of the window (`keep` over the content's bits) to dst.
+// The kept bytes of the content (`keep` over its bits; the content also at
+// the top of the window in `buffer`) to dst, which is at or before it.
 VELK_AVX2 std::size_t writeKept(const std::uint8_t* buffer, std::size_t length, std::uint64_t keep,
-                                std::uint8_t* dst) {
+                                const std::uint8_t* content, std::uint8_t* dst) {
+    if (keep == 0) return 0;
+    // Without squeezing, what stays is one stretch: a move, no packing.
+    const unsigned from = static_cast<unsigned>(__builtin_ctzll(keep));
+    if (((keep >> from) & ((keep >> from) + 1)) == 0) {
+        const auto count = static_cast<std::size_t>(_mm_popcnt_u64(keep));
+        copyShort(dst, content + from, count);
+        return count;
+    }
     alignas(32) std::uint8_t packed[64];
     const std::size_t count = compress(buffer + 64 - length, keep, packed);
     copyShort(dst, packed, count);
@@ -69,7 +79,7 @@ VELK_AVX2 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_
     const Window v = loadContent(record, r, e, buffer);
     const std::uint64_t bytes = lowBits(length);
     const std::uint64_t blanks = length == 0 ? 0 : equalBits(v, ' ') >> (64 - length);
-    w += writeKept(buffer, length, keptUnits(rule, bytes, blanks), record + w);
+    w += writeKept(buffer, length, keptUnits(rule, bytes, blanks), record + r, record + w);
     return true;
 }
 
@@ -93,7 +103,7 @@ VELK_AVX2 bool trimDouble(const TrimRule& rule, std::uint8_t* record, std::size_
     const std::uint64_t units = lowBits(length / 2);
     const std::uint64_t pads = _pext_u64(first & (second >> 1), kEvenBits) & units;
     const std::uint64_t keptBytes = _pdep_u64(keptUnits(rule, units, pads), kEvenBits) * 3;
-    w += writeKept(buffer, length, keptBytes, record + w);
+    w += writeKept(buffer, length, keptBytes, record + r, record + w);
     return true;
 }
 
