@@ -69,8 +69,9 @@ LEVELS = ("portable", "avx2", "avx512")
 
 
 def cpu_flags():
-    """The processor's feature flags and model name, from /proc/cpuinfo."""
-    flags, model = set(), "unknown processor"
+    """The processor's feature flags and model name, from /proc/cpuinfo;
+    "slow_bmi2" added on AMD before family 19h, as velk detects it."""
+    flags, model, vendor, family = set(), "unknown processor", "", 0
     try:
         with open("/proc/cpuinfo") as f:
             for line in f:
@@ -80,15 +81,21 @@ def cpu_flags():
                     flags = set(value.split())
                 elif key == "model name" and model == "unknown processor":
                     model = value.strip()
-    except OSError:
+                elif key == "vendor_id" and not vendor:
+                    vendor = value.strip()
+                elif key == "cpu family" and not family:
+                    family = int(value)
+    except (OSError, ValueError):
         pass
+    if vendor == "AuthenticAMD" and family < 0x19:
+        flags.add("slow_bmi2")
     return flags, model
 
 
 def available_levels(flags):
     """The levels velk can run here, as it detects them."""
     levels = ["portable"]
-    if {"avx2", "bmi1", "bmi2", "popcnt"} <= flags:
+    if {"avx2", "bmi1", "bmi2", "popcnt"} <= flags and "slow_bmi2" not in flags:
         levels.append("avx2")
         if {"avx512f", "avx512bw", "avx512vbmi", "avx512_vbmi2"} <= flags:
             levels.append("avx512")

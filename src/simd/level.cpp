@@ -2,7 +2,28 @@
 
 #include <cstdlib>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cpuid.h>
+#endif
+
 namespace velk::simd {
+
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The vector kernels lean on BMI2's bit deposit and extract, which AMD
+// processors before family 19h (Zen 3) run as slow microcode.
+bool fastBitDeposit() {
+    if (!__builtin_cpu_is("amd")) return true;
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return false;
+    unsigned family = (eax >> 8) & 0xF;
+    if (family == 0xF) family += (eax >> 20) & 0xFF;
+    return family >= 0x19;
+}
+#endif
+
+}  // namespace
 
 bool available(Level level) {
     switch (level) {
@@ -11,7 +32,8 @@ bool available(Level level) {
 #if defined(__x86_64__) && defined(__GNUC__)
         case Level::avx2:
             return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+                   __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
+                   fastBitDeposit();
         case Level::avx512:
             return available(Level::avx2) && __builtin_cpu_supports("avx512f") &&
                    __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi") &&

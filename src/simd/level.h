@@ -1,5 +1,6 @@
 // The fast-path level of this process: the byte loops with word-at-a-time
-// runs everywhere, AVX2 with BMI2, or the AVX-512 set the widest kernels use.
+// runs everywhere, AVX2 with BMI2 (where its bit deposit and extract are
+// fast: not on AMD before Zen 3), or the AVX-512 set the widest kernels use.
 // Picked once; VELK_SIMD=portable|avx2|avx512 asks for a level, and a level
 // the processor lacks falls back to the best it has.
 #pragma once
