@@ -1,7 +1,6 @@
 // The one place that picks a kernel by level.
 #include "simd/avx2/kernels.h"
 #include "simd/avx512/kernels.h"
-#include "simd/portable/kernels.h"
 #include "simd/simd.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -36,23 +35,9 @@ void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, st
     VELK_PICK(level, j2sWindows(tables, in, n, out, cursor), void())
 }
 
-std::size_t plainRun(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
-                     const std::uint8_t* plain, bool& stopped) {
-    std::size_t done = 0;
-    stopped = false;
-#ifdef VELK_X86
-    if (level == Level::avx512) done = avx512::plainRun(src, n, dst, plain, stopped);
-    if (level == Level::avx2) done = avx2::plainRun(src, n, dst, plain, stopped);
-    if (stopped) return done;
-#else
-    (void)level;
-#endif
-    return done + portable::plainRun(src + done, n - done, dst + done, plain, stopped);
-}
-
-std::size_t kanjiRun(Level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
-                     const std::uint8_t* kanji) {
-    return portable::kanjiRun(src, n, dst, kanji);
+std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                           const std::uint8_t* plain, bool& stopped) {
+    VELK_PICK(level, plainRun(src, n, dst, plain, stopped), std::size_t{0})
 }
 
 std::uint32_t plainChars(Level level, const std::uint8_t* src, std::uint32_t length,

@@ -11,6 +11,7 @@
 
 #include "simd/jis_shortcut.h"
 #include "simd/level.h"
+#include "simd/portable/runs.h"
 
 namespace velk::simd {
 
@@ -59,17 +60,32 @@ struct J2sCursor {
 void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out, J2sCursor& cursor);
 
+// The vector part of plainRun: whole vectors only.
+std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                           const std::uint8_t* plain, bool& stopped);
+
 // Plain single bytes from src[0, n) through `plain` while they map; returns
 // how many. stopped says a byte that needs a decision ended the run (rather
-// than the end of what the kernel takes: it may leave up to 7 bytes).
+// than the end of what the kernels take: they may leave up to 7 bytes).
 // dst may be written up to src's length (output never ahead of input).
-std::size_t plainRun(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
-                     const std::uint8_t* plain, bool& stopped);
+inline std::size_t plainRun(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                            const std::uint8_t* plain, bool& stopped) {
+    std::size_t done = 0;
+    stopped = false;
+    if (level != Level::portable) {
+        done = plainRunVector(level, src, n, dst, plain, stopped);
+        if (stopped) return done;
+    }
+    return done + portable::plainRun(src + done, n - done, dst + done, plain, stopped);
+}
 
 // Kanji pairs from src[0, n) through `kanji` while they map; returns the
-// bytes converted (even). May leave up to 7 bytes.
-std::size_t kanjiRun(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
-                     const std::uint8_t* kanji);
+// bytes converted (even). May leave up to 7 bytes. Words at every level:
+// the vector levels meet kanji runs in their windows.
+inline std::size_t kanjiRun(Level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                            const std::uint8_t* kanji) {
+    return portable::kanjiRun(src, n, dst, kanji);
+}
 
 // --- j2s record walk: a character run and a kanji run ---
 

@@ -1,34 +1,37 @@
 // Runs of plain bytes and of kanji eight input bytes at a time: the look-ups
 // of a word do not wait on each other, and one test of the packed result
-// finds the first byte that needs a decision.
-#include <bit>
-#include <cstring>
+// finds the first byte that needs a decision. Inline: runs between shift
+// codes are short, and a call per run would cost more than it saves.
+#pragma once
 
-#include "simd/portable/kernels.h"
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 
 namespace velk::simd::portable {
 
-namespace {
+namespace words {
 
 // Words are taken in memory order, which these loops read as little-endian.
-constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+inline constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
-std::uint64_t load64(const std::uint8_t* p) {
+inline std::uint64_t load64(const std::uint8_t* p) {
     std::uint64_t w;
     std::memcpy(&w, p, sizeof w);
     return w;
 }
-void store64(std::uint8_t* p, std::uint64_t w) { std::memcpy(p, &w, sizeof w); }
-std::uint16_t load16(const std::uint8_t* p) {
+inline void store64(std::uint8_t* p, std::uint64_t w) { std::memcpy(p, &w, sizeof w); }
+inline std::uint16_t load16(const std::uint8_t* p) {
     std::uint16_t w;
     std::memcpy(&w, p, sizeof w);
     return w;
 }
 
 // The top bit of every zero lane (8 or 16 bits wide) of w, and only those.
-constexpr std::uint64_t kLow7Bytes = 0x7F7F7F7F7F7F7F7FULL;
-constexpr std::uint64_t kLow15Pairs = 0x7FFF7FFF7FFF7FFFULL;
-std::uint64_t zeroLanes(std::uint64_t w, std::uint64_t low) { return ~(((w & low) + low) | w | low); }
+inline constexpr std::uint64_t kLow7Bytes = 0x7F7F7F7F7F7F7F7FULL;
+inline constexpr std::uint64_t kLow15Pairs = 0x7FFF7FFF7FFF7FFFULL;
+inline std::uint64_t zeroLanes(std::uint64_t w, std::uint64_t low) { return ~(((w & low) + low) | w | low); }
 
 // One word of plain bytes: the output word; `stops` the zero lanes.
 inline std::uint64_t plainWord(const std::uint8_t* src, const std::uint8_t* plain) {
@@ -39,10 +42,12 @@ inline std::uint64_t plainWord(const std::uint8_t* src, const std::uint8_t* plai
     return packed;
 }
 
-}  // namespace
+}  // namespace words
 
-std::size_t plainRun(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+// Plain single bytes while they map; see simd::plainRun.
+inline std::size_t plainRun(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                      const std::uint8_t* plain, bool& stopped) {
+    using namespace words;
     stopped = false;
     std::size_t i = 0;
     for (; kLittleEndian && i + 8 <= n; i += 8) {
@@ -56,8 +61,10 @@ std::size_t plainRun(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
     return i;
 }
 
-std::size_t kanjiRun(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+// Kanji pairs while they map; see simd::kanjiRun.
+inline std::size_t kanjiRun(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                      const std::uint8_t* kanji) {
+    using namespace words;
     std::size_t i = 0;
     for (; kLittleEndian && i + 8 <= n; i += 8) {
         // Byte-swapped, each 16-bit lane is a code, the last pair lowest.
