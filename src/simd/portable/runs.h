@@ -73,7 +73,7 @@ inline std::size_t kanjiRun(const std::uint8_t* src, std::size_t n, std::uint8_t
 #pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
             const auto code = static_cast<std::uint16_t>(codes >> (16 * (3 - k)));
-            packed |= std::uint64_t{load16(kanji + 2 * code)} << (16 * k);
+            packed |= std::uint64_t{load16(kanji + 2 * std::size_t{code})} << (16 * k);
         }
         store64(dst + i, packed);
         if (const std::uint64_t stops = zeroLanes(packed, kLow15Pairs))
