@@ -14,7 +14,7 @@ namespace {
 // The content [r, e) at the top of a 64-byte window: read from the record
 // itself when it starts 64 bytes in, else through a buffer. `buffer` gets
 // the window; the content starts at buffer + 64 - length.
-VELK_AVX2 Window loadContent(const std::uint8_t* record, std::size_t r, std::size_t e,
+VELK_AVX2 inline __attribute__((always_inline)) Window loadContent(const std::uint8_t* record, std::size_t r, std::size_t e,
                              std::uint8_t* buffer) {
     if (e >= 64) {
         const Window v = loadWindow(record + e - 64);
@@ -29,7 +29,7 @@ VELK_AVX2 Window loadContent(const std::uint8_t* record, std::size_t r, std::siz
 
 // Copies n <= 64 bytes with a few overlapping stores, every load before its
 // stores, so dst may overlap src from the left.
-VELK_AVX2 void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+VELK_AVX2 inline __attribute__((always_inline)) void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
     if (n >= 32) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + n - 32));
@@ -53,7 +53,7 @@ VELK_AVX2 void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t
 
 // The kept bytes of the content (`keep` over its bits; the content also at
 // the top of the window in `buffer`) to dst, which is at or before it.
-VELK_AVX2 std::size_t writeKept(const std::uint8_t* buffer, std::size_t length, std::uint64_t keep,
+VELK_AVX2 inline __attribute__((always_inline)) std::size_t writeKept(const std::uint8_t* buffer, std::size_t length, std::uint64_t keep,
                                 const std::uint8_t* content, std::uint8_t* dst) {
     if (keep == 0) return 0;
     // Without squeezing, what stays is one stretch: a move, no packing.
@@ -63,7 +63,7 @@ VELK_AVX2 std::size_t writeKept(const std::uint8_t* buffer, std::size_t length, 
         copyShort(dst, content + from, count);
         return count;
     }
-    alignas(32) std::uint8_t packed[64];
+    std::uint8_t packed[64];
     const std::size_t count = compress(buffer + 64 - length, keep, packed);
     copyShort(dst, packed, count);
     return count;
@@ -75,7 +75,7 @@ VELK_AVX2 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_
                           std::size_t e, std::size_t& w) {
     if (e - r > 64) return false;
     const auto length = static_cast<unsigned>(e - r);
-    alignas(32) std::uint8_t buffer[128];
+    std::uint8_t buffer[128];
     const Window v = loadContent(record, r, e, buffer);
     const std::uint64_t bytes = lowBits(length);
     const std::uint64_t blanks = length == 0 ? 0 : equalBits(v, ' ') >> (64 - length);
@@ -90,7 +90,7 @@ VELK_AVX2 bool trimDouble(const TrimRule& rule, std::uint8_t* record, std::size_
     if (e - r > 64 || (e - r) % 2 != 0) return false;
     const auto length = static_cast<unsigned>(e - r);
     if (length == 0) return false;
-    alignas(32) std::uint8_t buffer[128];
+    std::uint8_t buffer[128];
     const Window v = loadContent(record, r, e, buffer);
     const unsigned shift = 64 - length;  // the content starts at an even bit
     const std::uint64_t bytes = lowBits(length);
