@@ -1,7 +1,6 @@
-// The record walk's character and kanji runs, 32 bytes at a time; the end
-// of a run goes through a small buffer, AVX2 having no masked loads of bytes.
-#include <cstring>
-
+// The record walk's character and kanji runs, 32 bytes at a time. AVX2 has
+// no masked loads of bytes: the last vector of a run ends at its end and
+// overlaps the one before.
 #include "simd/avx2/common.h"
 #include "simd/avx2/kernels.h"
 
@@ -11,19 +10,12 @@ namespace velk::simd::avx2 {
 
 namespace {
 
-// Up to 32 bytes of src, zeros after.
-VELK_AVX2 __m256i loadPart(const std::uint8_t* src, std::uint32_t count) {
-    if (count >= 32) return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    alignas(32) std::uint8_t part[32] = {};
-    std::memcpy(part, src, count);
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(part));
-}
-
-VELK_AVX2 void storePart(std::uint8_t* dst, __m256i v, std::uint32_t count) {
-    if (count >= 32) return store(dst, v);
-    alignas(32) std::uint8_t part[32];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(part), v);
-    std::memcpy(dst, part, count);
+// A bit per pair (at its lead byte) for the pairs the arithmetic cannot take.
+VELK_AVX2 std::uint32_t offPairs(__m256i v, const JisShortcut& jis) {
+    const __m256i both = _mm256_cmpeq_epi16(jisBytesOf(v), _mm256_set1_epi16(-1));
+    const __m256i off =
+        _mm256_or_si256(_mm256_andnot_si256(both, _mm256_set1_epi16(-1)), irregularPairs(v, jis));
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(off)) & 0x55555555u;
 }
 
 }  // namespace
@@ -61,26 +53,30 @@ VELK_AVX2 std::uint32_t plainChars(const std::uint8_t* src, std::uint32_t length
     }
 }
 
+// Runs of 8 pairs or more, overlapping as plainChars does.
 VELK_AVX2 std::uint32_t shortcutKanji(const std::uint8_t* src, std::uint32_t pairs,
                                       std::uint8_t* out, const JisShortcut& jis) {
-    for (std::uint32_t k = 0; k < pairs; k += 16) {
-        const std::uint32_t count = pairs - k < 16 ? pairs - k : 16;
-        const __m256i v = loadPart(src + 2 * k, 2 * count);
-        const __m256i both = _mm256_cmpeq_epi16(jisBytesOf(v), _mm256_set1_epi16(-1));
-        const __m256i off = _mm256_or_si256(_mm256_andnot_si256(both, _mm256_set1_epi16(-1)),
-                                            irregularPairs(v, jis));
-        // A bit per pair, at its lead byte.
-        const std::uint32_t offPairs = static_cast<std::uint32_t>(_mm256_movemask_epi8(off)) &
-                                       static_cast<std::uint32_t>(kEvenBits & lowBits(2 * count));
+    if (pairs < 8) return 0;
+    if (pairs < 16) {
+        const std::uint32_t last = 2 * pairs - 16;
+        const __m256i v = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + last)), 1);
         const __m256i codes = jisArithmetic(v);
-        if (offPairs != 0) {
-            const auto done = static_cast<std::uint32_t>(__builtin_ctz(offPairs)) / 2;
-            storePart(out + 2 * k, codes, 2 * done);
-            return k + done;
-        }
-        storePart(out + 2 * k, codes, 2 * count);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(codes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + last), _mm256_extracti128_si256(codes, 1));
+        const std::uint32_t off = offPairs(v, jis);
+        if (off & 0xFFFF) return static_cast<std::uint32_t>(__builtin_ctz(off)) / 2;
+        if (off) return pairs - 8 + static_cast<std::uint32_t>(__builtin_ctz(off >> 16)) / 2;
+        return pairs;
     }
-    return pairs;
+    for (std::uint32_t k = 0;; k += 16) {
+        if (k + 16 > pairs) k = pairs - 16;
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 2 * k));
+        store(out + 2 * k, jisArithmetic(v));
+        if (const std::uint32_t off = offPairs(v, jis)) return k + static_cast<std::uint32_t>(__builtin_ctz(off)) / 2;
+        if (k + 16 == pairs) return pairs;
+    }
 }
 
 }  // namespace velk::simd::avx2
