@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "s2jconv/s2j_wide.h"
+#include "simd/simd.h"
 #include "tblknj/kanji_tables.h"
 
 namespace velk::s2j {
@@ -27,7 +27,7 @@ constexpr std::array<std::uint8_t, 256> kClassOf = [] {
 Converter makeConverter(int optConv, int optOther) {
     Converter conv{};
     conv.shiftCodes = optOther == 1;
-    conv.wide = wideAvailable();
+    conv.level = simd::processLevel();
     switch (optConv) {
         case 9:  // bytes pass unchanged; NUL still has no mapping
             for (int b = 0; b < 256; ++b) conv.single[b] = static_cast<std::uint8_t>(b);
@@ -78,9 +78,10 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
     // Runs of one class are converted by tight loops of their own: class
     // changes are where the time goes, not the bytes inside a run.
     while (i < n) {
-        if (conv.wide && i >= wideFrom) {
-            WideCursor cursor{i, o, open, lineFeeds, lineStart};
-            convertWide(conv, p, n, base, cursor);
+        if (conv.level != simd::Level::portable && i >= wideFrom) {
+            simd::S2jCursor cursor{i, o, open, lineFeeds, lineStart};
+            simd::s2jWindows(conv.level, {conv.single.data(), sjis2jef.front().data(), conv.shiftCodes},
+                             p, n, base, cursor);
             i = cursor.in;
             o = cursor.out;
             open = cursor.kanjiOpen;
