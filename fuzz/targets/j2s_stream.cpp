@@ -68,6 +68,7 @@ Converted inBlocks(const StreamTables& tables, std::span<const std::uint8_t> dat
 StreamTables withoutFastPaths(StreamTables t) {
     t.level = simd::Level::portable;
     t.jis.count = -1;
+    t.plain.fill(0);  // every single byte through the slow step
     return t;
 }
 

@@ -85,9 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every level this processor has against the byte loop alone.
     s2j::Converter narrow = conv;
     narrow.level = simd::Level::portable;
+    narrow.plain.fill(0);
     const Converted plain = convert(narrow, text, block);
     for (simd::Level level : simd::kLevels) {
-        if (!simd::available(level) || level == simd::Level::portable) continue;
+        if (!simd::available(level)) continue;
         s2j::Converter leveled = conv;
         leveled.level = level;
         const Converted fast = convert(leveled, text, block);

@@ -46,6 +46,7 @@ Converter makeConverter(int optConv, int optOther) {
             conv.single = a2eAscii;
             break;
     }
+    for (int b = 0; b < 256; ++b) conv.plain[b] = kClassOf[b] == kSingle ? conv.single[b] : 0;
     return conv;
 }
 
@@ -99,7 +100,17 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     *o++ = kKanjiOut;
                     open = false;
                 }
-                do {
+                // Words or vectors of mapped bytes, then one byte that needs a
+                // decision (or a short tail) here.
+                for (;;) {
+                    bool stopped = false;
+                    const std::size_t done =
+                        simd::plainRun(conv.level, p + i, n - i, o, conv.plain.data(), stopped);
+                    i += done;
+                    o += done;
+                    if (i == n) break;
+                    b = p[i];
+                    if (kClassOf[b] != kSingle) break;
                     std::uint8_t v = conv.single[b];
                     if (v == 0) [[unlikely]] {
                         fail(ErrorKind::SingleByte, b);
@@ -107,8 +118,7 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     }
                     *o++ = v;
                     if (++i == n) break;
-                    b = p[i];
-                } while (kClassOf[b] == kSingle);
+                }
                 break;
             case kFirst:
                 if (i + 1 == n) {

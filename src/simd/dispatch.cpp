@@ -42,7 +42,9 @@ std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, 
 
 std::uint32_t plainChars(Level level, const std::uint8_t* src, std::uint32_t length,
                          std::uint8_t* out, const std::uint8_t* plain) {
-    VELK_PICK(level, plainChars(src, length, out, plain), 0u)
+    bool stopped = false;
+    VELK_PICK(level, plainChars(src, length, out, plain),
+              static_cast<std::uint32_t>(portable::plainRun(src, length, out, plain, stopped)))
 }
 
 std::uint32_t shortcutKanji(Level level, const std::uint8_t* src, std::uint32_t pairs,

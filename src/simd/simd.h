@@ -90,7 +90,7 @@ inline std::size_t kanjiRun(Level, const std::uint8_t* src, std::size_t n, std::
 // --- j2s record walk: a character run and a kanji run ---
 
 // Characters of src[0, length) through `plain` (0 where the walk decides);
-// returns how many it converted from the start.
+// returns how many it converted from the start. Words at the portable level.
 std::uint32_t plainChars(Level level, const std::uint8_t* src, std::uint32_t length,
                          std::uint8_t* out, const std::uint8_t* plain);
 
