@@ -8,6 +8,7 @@ to time another binary.
 
 usage: bench/throughput.py [--velk build-release/velk] [--mib 64] [--runs 5]
                            [--iconv-runs 3] [--dir DIR] [--simd LEVEL]
+                           [--baseline OLD_VELK]
 
 Inputs (generated into a temporary folder under --dir, removed at the end):
   text.sjis    mixed kanji/ASCII Shift-JIS lines ending in CR LF, for s2j;
@@ -310,6 +311,9 @@ def main():
     parser.add_argument("--dir", default=None, help="where the files go (default: $TMPDIR or /tmp)")
     parser.add_argument("--simd", choices=LEVELS, default=None,
                         help="time this fast-path level only (default: every level the processor has)")
+    parser.add_argument("--baseline", default=None,
+                        help="an older velk binary to time beside the portable level "
+                             "(s2j and both j2s runs), in the same run")
     opts = parser.parse_args()
     velk = os.path.abspath(opts.velk)
     if not os.access(velk, os.X_OK):
@@ -361,6 +365,15 @@ def main():
                              ["iconv", "-f", "UTF-8", "-t", "CP932", p["text.utf8"]], out("iconv.out"))
         iconvs = [to_ibm, from_ibm, from_utf8]
 
+        # An older binary's s2j and j2s runs, its outputs written apart.
+        base = ()
+        if opts.baseline:
+            old = os.path.abspath(opts.baseline)
+            base = tuple(
+                velk_cmd(c.label, old, [out("base." + os.path.basename(a)) if a == c.output else a
+                                        for a in c.argv[1:]],
+                         c.input, out("base." + os.path.basename(c.output)), "portable")
+                for c in velks[levels[0]][:3])
         every = [c for level in levels for c in velks[level]]
         for cmd in every + [nulls[c] for c in every] + [cats[c] for c in every] + iconvs:
             cmd.measure_peak(work)
@@ -390,12 +403,18 @@ def main():
                         first_digests = digests
                     elif digests != first_digests:
                         checks.append(f"{level}: output differs from the {levels[0]} level's")
+            for b in base:
+                b.run()
+            if base and i == opts.runs - 1:
+                for b, c in zip(base, velks[levels[0]]):
+                    if file_digest(b.output) != file_digest(c.output):
+                        checks.append(f"baseline: {b.label} wrote other bytes than this velk")
             if i < opts.iconv_runs:
                 for cmd in iconvs:
                     cmd.run()
         load_after = os.getloadavg()
 
-        runs = every + [nulls[c] for c in every]
+        runs = every + [nulls[c] for c in every] + list(base)
         if any(c.codes != {0} for c in runs):
             checks.append("a velk run did not exit with 0: " +
                           ", ".join(f"{c.label}: {sorted(c.codes)}" for c in runs))
@@ -434,6 +453,12 @@ def main():
             print(f"u2j beside s2j on the same text: {u2j_time / s2j_time:.2f} x s2j's time "
                   f"(to /dev/null: {statistics.median(nulls[u2j].seconds) / statistics.median(nulls[s2j].seconds):.2f} x); "
                   f"{pipeline / u2j_time:.1f} x faster than iconv -f UTF-8 -t CP932 then s2j")
+        if base:
+            print()
+            print(f"baseline {os.path.abspath(opts.baseline)}, beside the {levels[0]} level:")
+            for b, c in zip(base, velks[levels[0]]):
+                print(f"{b.label:<26}{b.mbps():>8.0f} MB/s; {levels[0]} level "
+                      f"{ratio_to(c.seconds, b.seconds):.2f} x its speed (paired run by run)")
         print()
         print("yardsticks, same run:")
         seen = set()
