@@ -43,6 +43,8 @@ commands=(
   "s2j 0 1 0 $in/text.sjis OUT"
   "s2j 0 3 1 $in/text.sjis OUT"
   "s2j 0 9 0 $in/text.sjis OUT"
+  "u2j 0 4 1 $in/text.utf8 OUT"
+  "u2j 1 2 0 $in/text.utf8 OUT"
   "mkp 1 1 1 $in/customer.cpy OUT"
   "j2s 1 1 1 $in/customer.jef OUT $in/customer.ptn 1 3"
   "j2s 0 3 0 $in/text.jef OUT"

@@ -20,8 +20,11 @@ namespace velk::simd {
             return otherwise;                        \
     }
 #else
-#define VELK_PICK(level, call, otherwise) \
-    (void)(level);                        \
+// Only the portable level here: the vector calls stay unevaluated, which
+// still counts their arguments as used.
+#define VELK_PICK(level, call, otherwise)             \
+    (void)(level);                                    \
+    (void)sizeof(decltype(avx2::call)*);              \
     return otherwise;
 #endif
 
