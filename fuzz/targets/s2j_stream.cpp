@@ -86,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s2j::Converter narrow = conv;
     narrow.level = simd::Level::portable;
     narrow.plain.fill(0);
+    narrow.kanjiWords = false;
     const Converted plain = convert(narrow, text, block);
     for (simd::Level level : simd::kLevels) {
         if (!simd::available(level)) continue;

@@ -22,6 +22,20 @@ constexpr std::array<std::uint8_t, 256> kClassOf = [] {
     return c;
 }();
 
+// A run of kanji may go a word at a time when every pair whose first byte
+// is not a first byte has no mapping: the word run then stops where the
+// byte loop's run of first bytes ends.
+bool onlyFirstBytesMap() {
+    for (int lead = 0; lead < 256; ++lead) {
+        if (kClassOf[lead] == kFirst) continue;
+        for (int second = 0; second < 256; ++second) {
+            const auto& e = sjis2jef[lead << 8 | second];
+            if ((e[0] | e[1]) != 0) return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 Converter makeConverter(int optConv, int optOther) {
@@ -47,6 +61,8 @@ Converter makeConverter(int optConv, int optOther) {
             break;
     }
     for (int b = 0; b < 256; ++b) conv.plain[b] = kClassOf[b] == kSingle ? conv.single[b] : 0;
+    static const bool kanjiWords = onlyFirstBytesMap();
+    conv.kanjiWords = kanjiWords;
     return conv;
 }
 
@@ -142,7 +158,16 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     *o++ = kKanjiIn;
                     open = true;
                 }
-                do {
+                for (;;) {
+                    if (conv.kanjiWords) {
+                        const std::size_t done =
+                            simd::kanjiRun(conv.level, p + i, n - i, o, sjis2jef.front().data());
+                        i += done;
+                        o += done;
+                        if (i + 1 >= n) break;
+                        b = p[i];
+                        if (kClassOf[b] != kFirst) break;
+                    }
                     const unsigned code = (unsigned{b} << 8) | p[i + 1];
                     const auto& jef = sjis2jef[code];
                     o[0] = jef[0];
@@ -156,7 +181,8 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     i += 2;
                     if (i + 1 >= n) break;
                     b = p[i];
-                } while (kClassOf[b] == kFirst);
+                    if (kClassOf[b] != kFirst) break;
+                }
                 break;
             case kCr:
                 ++i;

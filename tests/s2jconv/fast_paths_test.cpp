@@ -62,10 +62,11 @@ TEST_P(S2jFastPaths, AgreeWithTheByteLoop) {
         for (int optOther : {0, 1}) {
             Converter fast = makeConverter(optConv, optOther);
             fast.level = GetParam();
-            // The byte loop alone: no single byte taken as plain.
+            // The byte loop alone: no single byte taken as plain, no kanji words.
             Converter slow = fast;
             slow.level = velk::simd::Level::portable;
             slow.plain.fill(0);
+            slow.kanjiWords = false;
             for (int round = 0; round < 25; ++round) {
                 const std::string in = velk::test::randomText(rng, pools, 700);
                 for (std::size_t block : {2, 63, 64, 65, 129, 100000}) {
@@ -77,6 +78,9 @@ TEST_P(S2jFastPaths, AgreeWithTheByteLoop) {
         }
     }
 }
+
+// Otherwise kanji runs silently go a pair at a time at every level.
+TEST(S2jKanjiWords, TheTableMapsOnlyFirstBytes) { EXPECT_TRUE(makeConverter(4, 1).kanjiWords); }
 
 VELK_FOR_EVERY_LEVEL(S2jFastPaths);
 
