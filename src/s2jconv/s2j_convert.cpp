@@ -116,12 +116,13 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     *o++ = kKanjiOut;
                     open = false;
                 }
-                // Words or vectors of mapped bytes, then one byte that needs a
-                // decision (or a short tail) here.
+                // Words of mapped bytes (the windows take long stretches;
+                // runs left to this loop are short), then one byte that
+                // needs a decision, or a short tail, here.
                 for (;;) {
                     bool stopped = false;
                     const std::size_t done =
-                        simd::plainRun(conv.level, p + i, n - i, o, conv.plain.data(), stopped);
+                        simd::plainRun(simd::Level::portable, p + i, n - i, o, conv.plain.data(), stopped);
                     i += done;
                     o += done;
                     if (i == n) break;

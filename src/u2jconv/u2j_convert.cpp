@@ -97,11 +97,12 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
                 *o++ = kKanjiOut;
                 open = false;
             }
-            // A run of ASCII: through the fast paths while no byte needs a
-            // decision (no line end, all mapped), else byte by byte.
+            // A run of ASCII: eight bytes a word while no byte needs a
+            // decision (no line end, all mapped), else byte by byte. Runs
+            // end at every line: words beat loading a vector look-up.
             for (;;) {
                 bool stopped = false;
-                const std::size_t done = simd::plainRun(t.conv.level, p + i, n - i, o, plain, stopped);
+                const std::size_t done = simd::plainRun(simd::Level::portable, p + i, n - i, o, plain, stopped);
                 o += done;
                 i += done;
                 at += static_cast<std::int64_t>(done);
