@@ -85,7 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every level this processor has against the byte loop alone.
     s2j::Converter narrow = conv;
     narrow.level = simd::Level::portable;
-    narrow.plain.fill(0);
     narrow.kanjiWords = false;
     const Converted plain = convert(narrow, text, block);
     for (simd::Level level : simd::kLevels) {

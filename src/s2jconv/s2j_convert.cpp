@@ -60,7 +60,6 @@ Converter makeConverter(int optConv, int optOther) {
             conv.single = a2eAscii;
             break;
     }
-    for (int b = 0; b < 256; ++b) conv.plain[b] = kClassOf[b] == kSingle ? conv.single[b] : 0;
     static const bool kanjiWords = onlyFirstBytesMap();
     conv.kanjiWords = kanjiWords;
     return conv;
@@ -116,18 +115,7 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     *o++ = kKanjiOut;
                     open = false;
                 }
-                // Words of mapped bytes (the windows take long stretches;
-                // runs left to this loop are short), then one byte that
-                // needs a decision, or a short tail, here.
-                for (;;) {
-                    bool stopped = false;
-                    const std::size_t done =
-                        simd::plainRun(simd::Level::portable, p + i, n - i, o, conv.plain.data(), stopped);
-                    i += done;
-                    o += done;
-                    if (i == n) break;
-                    b = p[i];
-                    if (kClassOf[b] != kSingle) break;
+                do {
                     std::uint8_t v = conv.single[b];
                     if (v == 0) [[unlikely]] {
                         fail(ErrorKind::SingleByte, b);
@@ -135,7 +123,8 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     }
                     *o++ = v;
                     if (++i == n) break;
-                }
+                    b = p[i];
+                } while (kClassOf[b] == kSingle);
                 break;
             case kFirst:
                 if (i + 1 == n) {

@@ -39,7 +39,6 @@ struct ConversionError {
 // What one run converts with, fixed by the command's options.
 struct Converter {
     ByteTable single;  // byte to EBCDIC, optConv's choice folded in; 0 = error
-    ByteTable plain;   // the same for single bytes that need no decision, 0 for the rest
     bool kanjiWords = false;  // kanji pairs a word at a time (sjis2jef maps no other lead byte)
     bool shiftCodes;   // bracket kanji runs with 0x28 ... 0x29
     simd::Level level = simd::Level::portable;  // of the fast paths
