@@ -3,7 +3,9 @@
 # j2s and j2u in stream mode and with a pattern, beside iconv and cat timed in
 # the same run. Options go to bench/throughput.py (--help lists them).
 #
-# usage: bench/run.sh [--mib 64] [--runs 5] [--iconv-runs 3] [--dir DIR]
+# usage: bench/run.sh [--mib 64] [--runs 5] [--iconv-runs 3] [--dir DIR] [--simd LEVEL]
+#                     [--baseline OLD_VELK]
+# (one table per fast-path level the processor has, or only LEVEL)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Throughput and peak memory of s2j, j2s in stream mode, j2s with a
 pattern and trimming, u2j, and j2u in both modes, each beside iconv and cat timed in the same run on the
-same machine, printed as one table. bench/run.sh builds a release binary and
-runs this script; call it directly to time another binary.
+same machine, printed as one table per fast-path level that the processor
+has (VELK_SIMD=portable, avx2, avx512), or for the one --simd names.
+bench/run.sh builds a release binary and runs this script; call it directly
+to time another binary.
 
 usage: bench/throughput.py [--velk build-release/velk] [--mib 64] [--runs 5]
-                           [--iconv-runs 3] [--dir DIR]
+                           [--iconv-runs 3] [--dir DIR] [--simd LEVEL]
+                           [--baseline OLD_VELK]
 
 Inputs (generated into a temporary folder under --dir, removed at the end):
   text.sjis    mixed kanji/ASCII Shift-JIS lines ending in CR LF, for s2j;
@@ -60,9 +63,46 @@ EBCDIC = {**{c: 0xC1 + i for i, c in enumerate("ABCDEFGHI")},
 
 TIME = "/usr/bin/time"
 
-# MB/s; j2u's are j2s's over 1.25
-TARGETS = {"s2j": 500, "j2s stream": 1000, "j2s pattern": 300, "u2j": 500, "j2u stream": 800,
-           "j2u pattern": 240}
+COMMANDS = ("s2j", "j2s stream", "j2s pattern", "u2j", "j2u stream", "j2u pattern")
+# MB/s on one core; the portable level's goal is relative (1.5x the byte
+# loops of before), so it has none here. j2u's are j2s's over 1.25.
+TARGETS = {"portable": (None,) * 6, "avx2": (1000, 1500, 500, 500, 1200, 400),
+           "avx512": (1500, 2000, 1000, 500, 1600, 800)}
+LEVELS = ("portable", "avx2", "avx512")
+
+
+def cpu_flags():
+    """The processor's feature flags and model name, from /proc/cpuinfo;
+    "slow_bmi2" added on AMD before family 19h, as velk detects it."""
+    flags, model, vendor, family = set(), "unknown processor", "", 0
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                key, _, value = line.partition(":")
+                key = key.strip()
+                if key == "flags" and not flags:
+                    flags = set(value.split())
+                elif key == "model name" and model == "unknown processor":
+                    model = value.strip()
+                elif key == "vendor_id" and not vendor:
+                    vendor = value.strip()
+                elif key == "cpu family" and not family:
+                    family = int(value)
+    except (OSError, ValueError):
+        pass
+    if vendor == "AuthenticAMD" and family < 0x19:
+        flags.add("slow_bmi2")
+    return flags, model
+
+
+def available_levels(flags):
+    """The levels velk can run here, as it detects them."""
+    levels = ["portable"]
+    if {"avx2", "bmi1", "bmi2", "popcnt"} <= flags and "slow_bmi2" not in flags:
+        levels.append("avx2")
+        if {"avx512f", "avx512bw", "avx512vbmi", "avx512_vbmi2"} <= flags:
+            levels.append("avx512")
+    return levels
 
 
 def text_block(rng):
@@ -124,7 +164,7 @@ def record(rng):
     return bytes(out)
 
 
-def run_once(argv, stdout_path):
+def run_once(argv, stdout_path, env=None):
     """Starts argv with standard output going to a new file stdout_path, or
     to /dev/null when argv writes its own output; returns (seconds, exit
     code). Creating stdout_path is outside the timing."""
@@ -137,7 +177,7 @@ def run_once(argv, stdout_path):
         actions = [(os.POSIX_SPAWN_DUP2, null_in, 0), (os.POSIX_SPAWN_DUP2, out_fd, 1),
                    (os.POSIX_SPAWN_OPEN, 2, os.devnull, os.O_WRONLY, 0)]
         start = time.perf_counter()
-        pid = os.posix_spawnp(argv[0], argv, os.environ, file_actions=actions, setsid=True)
+        pid = os.posix_spawnp(argv[0], argv, env or os.environ, file_actions=actions, setsid=True)
         _, status = os.waitpid(pid, 0)
         seconds = time.perf_counter() - start
     finally:
@@ -146,14 +186,14 @@ def run_once(argv, stdout_path):
     return seconds, os.waitstatus_to_exitcode(status)
 
 
-def peak_kib(argv, stdout_path, work):
+def peak_kib(argv, stdout_path, work, env=None):
     """Peak resident size of argv, read by /usr/bin/time: a small parent, so
     the figure is the command's own (a child of this script would count the
     script's pages too). None when /usr/bin/time is missing."""
     if not os.access(TIME, os.X_OK):
         return None
     report = os.path.join(work, "peak.txt")
-    run_once([TIME, "-f", "%M", "-o", report] + argv, stdout_path)
+    run_once([TIME, "-f", "%M", "-o", report] + argv, stdout_path, env)
     with open(report) as f:
         return int(f.read().split()[-1])
 
@@ -161,8 +201,9 @@ def peak_kib(argv, stdout_path, work):
 class Timed:
     """One command's runs: input, argv, and where its output goes."""
 
-    def __init__(self, label, input_path, argv, output_path, to_stdout):
+    def __init__(self, label, input_path, argv, output_path, to_stdout, env=None):
         self.label = label
+        self.env = env
         self.input = input_path
         self.argv = argv
         self.output = output_path
@@ -179,13 +220,13 @@ class Timed:
         return self.output if self.to_stdout else None
 
     def run(self):
-        seconds, code = run_once(self.argv, self.fresh_output())
+        seconds, code = run_once(self.argv, self.fresh_output(), self.env)
         self.seconds.append(seconds)
         self.codes.add(code)
 
     def measure_peak(self, work):
         """An untimed run that also warms the page cache."""
-        self.peak = peak_kib(self.argv, self.fresh_output(), work)
+        self.peak = peak_kib(self.argv, self.fresh_output(), work, self.env)
 
     def size(self):
         return os.path.getsize(self.input)
@@ -197,8 +238,9 @@ class Timed:
         return "-" if self.peak is None else f"{self.peak / 1024:.1f}"
 
 
-def velk_cmd(label, velk, args, input_path, output_path):
-    return Timed(label, input_path, [velk] + args, output_path, False)
+def velk_cmd(label, velk, args, input_path, output_path, level):
+    return Timed(label, input_path, [velk] + args, output_path, False,
+                 {**os.environ, "VELK_SIMD": level})
 
 
 def tool_cmd(label, argv, output_path):
@@ -268,6 +310,11 @@ def main():
     parser.add_argument("--iconv-runs", type=int, default=3,
                         help="timed runs of each iconv (3; it is slow)")
     parser.add_argument("--dir", default=None, help="where the files go (default: $TMPDIR or /tmp)")
+    parser.add_argument("--simd", choices=LEVELS, default=None,
+                        help="time this fast-path level only (default: every level the processor has)")
+    parser.add_argument("--baseline", default=None,
+                        help="an older velk binary to time beside the portable level "
+                             "(s2j and both j2s runs), in the same run")
     opts = parser.parse_args()
     velk = os.path.abspath(opts.velk)
     if not os.access(velk, os.X_OK):
@@ -285,32 +332,36 @@ def main():
         p = make_inputs(work, velk, opts.mib)
         out = lambda name: os.path.join(work, name)
 
-        s2j = velk_cmd("velk s2j 0 4 1", velk,
-                       ["s2j", "0", "4", "1", p["text.sjis"], out("s2j.out")],
-                       p["text.sjis"], out("s2j.out"))
-        stream = velk_cmd("velk j2s 0 3 0", velk,
-                          ["j2s", "0", "3", "0", p["text.jef"], out("stream.out")],
-                          p["text.jef"], out("stream.out"))
-        pattern = velk_cmd("velk j2s 0 3 1 PTN 0 1", velk,
-                           ["j2s", "0", "3", "1", p["records.jef"], out("pattern.out"),
-                            p["rec.ptn"], "0", "1"],
-                           p["records.jef"], out("pattern.out"))
-        u2j = velk_cmd("velk u2j 0 4 1", velk,
-                       ["u2j", "0", "4", "1", p["text.utf8"], out("u2j.out")],
-                       p["text.utf8"], out("u2j.out"))
-        j2u = velk_cmd("velk j2u 0 3 0", velk,
-                       ["j2u", "0", "3", "0", p["text.jef"], out("j2u.out")],
-                       p["text.jef"], out("j2u.out"))
-        j2u_pattern = velk_cmd("velk j2u 0 3 1 PTN 0 1", velk,
-                               ["j2u", "0", "3", "1", p["records.jef"], out("j2u-pattern.out"),
-                                p["rec.ptn"], "0", "1"],
-                               p["records.jef"], out("j2u-pattern.out"))
-        velks = (s2j, stream, pattern, u2j, j2u, j2u_pattern)
-        # The same conversions into /dev/null: their speed without the file system.
-        nulls = {c: Timed(c.label, c.input, [os.devnull if a == c.output else a for a in c.argv],
-                          None, False) for c in velks}
-        cats = {c: tool_cmd(f"cat {os.path.basename(c.input)}", ["cat", c.input], out("cat.out"))
-                for c in velks}
+        flags, model = cpu_flags()
+        levels = available_levels(flags)
+        if opts.simd:
+            if opts.simd not in levels:
+                sys.exit(f"this processor ({model}) lacks the {opts.simd} level; it has "
+                         + ", ".join(levels))
+            levels = [opts.simd]
+        # Each level's commands; cat and iconv are timed beside them in the same run.
+        velks, nulls, cats = {}, {}, {}
+        for level in levels:
+            velks[level] = (
+                velk_cmd("velk s2j 0 4 1", velk, ["s2j", "0", "4", "1", p["text.sjis"], out("s2j.out")],
+                         p["text.sjis"], out("s2j.out"), level),
+                velk_cmd("velk j2s 0 3 0", velk, ["j2s", "0", "3", "0", p["text.jef"], out("stream.out")],
+                         p["text.jef"], out("stream.out"), level),
+                velk_cmd("velk j2s 0 3 1 PTN 0 1", velk,
+                         ["j2s", "0", "3", "1", p["records.jef"], out("pattern.out"), p["rec.ptn"], "0", "1"],
+                         p["records.jef"], out("pattern.out"), level),
+                velk_cmd("velk u2j 0 4 1", velk, ["u2j", "0", "4", "1", p["text.utf8"], out("u2j.out")],
+                         p["text.utf8"], out("u2j.out"), level),
+                velk_cmd("velk j2u 0 3 0", velk, ["j2u", "0", "3", "0", p["text.jef"], out("j2u.out")],
+                         p["text.jef"], out("j2u.out"), level),
+                velk_cmd("velk j2u 0 3 1 PTN 0 1", velk,
+                         ["j2u", "0", "3", "1", p["records.jef"], out("j2u-pattern.out"), p["rec.ptn"], "0", "1"],
+                         p["records.jef"], out("j2u-pattern.out"), level))
+            for c in velks[level]:
+                # The same conversion into /dev/null: its speed without the file system.
+                nulls[c] = Timed(c.label, c.input, [os.devnull if a == c.output else a for a in c.argv],
+                                 None, False, c.env)
+                cats[c] = tool_cmd(f"cat {os.path.basename(c.input)}", ["cat", c.input], out("cat.out"))
         to_ibm = tool_cmd("iconv -f CP932 -t IBM-930",
                           ["iconv", "-f", "CP932", "-t", "IBM-930", p["text.sjis"]], out("iconv.out"))
         from_ibm = tool_cmd("iconv -f IBM-930 -t CP932",
@@ -321,103 +372,145 @@ def main():
         # The way j2u replaces: j2s, then iconv from Shift-JIS to UTF-8.
         to_utf8 = tool_cmd("iconv -f CP932 -t UTF-8",
                            ["iconv", "-f", "CP932", "-t", "UTF-8", p["text.sjis"]], out("iconv.out"))
-        iconvs = (to_ibm, from_ibm, from_utf8, to_utf8)
+        iconvs = [to_ibm, from_ibm, from_utf8, to_utf8]
 
-        for cmd in velks + tuple(nulls.values()) + tuple(cats.values()) + iconvs:
+        # An older binary's s2j and j2s runs, its outputs written apart.
+        base = ()
+        if opts.baseline:
+            old = os.path.abspath(opts.baseline)
+            base = tuple(
+                velk_cmd(c.label, old, [out("base." + os.path.basename(a)) if a == c.output else a
+                                        for a in c.argv[1:]],
+                         c.input, out("base." + os.path.basename(c.output)), "portable")
+                for c in velks[levels[0]][:3])
+        every = [c for level in levels for c in velks[level]]
+        for cmd in every + [nulls[c] for c in every] + [cats[c] for c in every] + iconvs:
             cmd.measure_peak(work)
-        print(f"timing: {opts.runs} runs of velk and cat, {opts.iconv_runs} of each iconv ...",
-              flush=True)
+        print(f"levels: {', '.join(levels)} on {model}; "
+              f"timing: {opts.runs} runs of velk and cat, {opts.iconv_runs} of each iconv ...", flush=True)
+        checks = []
+        load_after = None
         for i in range(opts.runs):
-            for cmd in velks:
-                cats[cmd].run()
-                cmd.run()
-                nulls[cmd].run()
+            for level in levels:
+                for cmd in velks[level]:
+                    cats[cmd].run()
+                    cmd.run()
+                    nulls[cmd].run()
+                # The last run's outputs of each level must be right, or their
+                # speed means nothing.
+                if i == opts.runs - 1:
+                    s2j, stream, pattern, u2j, j2u, j2u_pattern = velks[level]
+                    if file_digest(out("stream.out")) != strip_line_ends_digest(p["text.sjis"]):
+                        checks.append(f"{level}: s2j then j2s did not give back the text")
+                    records = os.path.getsize(p["records.jef"]) // RECORD
+                    if count_lines(out("pattern.out")) != records:
+                        checks.append(f"{level}: the pattern run did not write one line per record")
+                    if file_digest(out("u2j.out")) != file_digest(out("s2j.out")):
+                        checks.append(f"{level}: u2j on the UTF-8 text did not give what s2j gives")
+                    # text.jef is what u2j makes of text.utf8 (checked above), so this
+                    # is also the round trip UTF-8 -> u2j -> j2u.
+                    if file_digest(out("j2u.out")) != strip_line_ends_digest(p["text.utf8"]):
+                        checks.append(f"{level}: j2u did not give back the UTF-8 text (line ends aside)")
+                    with open(out("iconv-pattern.out"), "wb") as f:
+                        subprocess.run(["iconv", "-f", "CP932", "-t", "UTF-8", out("pattern.out")], stdout=f)
+                    if file_digest(out("j2u-pattern.out")) != file_digest(out("iconv-pattern.out")):
+                        checks.append(f"{level}: j2u with the pattern did not give iconv's UTF-8 of j2s's output")
+                    digests = tuple(file_digest(out(n)) for n in ("s2j.out", "stream.out", "pattern.out", "u2j.out",
+                                                                  "j2u.out", "j2u-pattern.out"))
+                    if level == levels[0]:
+                        first_digests = digests
+                    elif digests != first_digests:
+                        checks.append(f"{level}: output differs from the {levels[0]} level's")
+            for b in base:
+                b.run()
+            if base and i == opts.runs - 1:
+                for b, c in zip(base, velks[levels[0]]):
+                    if file_digest(b.output) != file_digest(c.output):
+                        checks.append(f"baseline: {b.label} wrote other bytes than this velk")
             if i < opts.iconv_runs:
                 for cmd in iconvs:
                     cmd.run()
         load_after = os.getloadavg()
 
-        # The last runs' outputs must be right, or their speed means nothing.
-        checks = []
-        runs = velks + tuple(nulls.values())
+        runs = every + [nulls[c] for c in every] + list(base)
         if any(c.codes != {0} for c in runs):
             checks.append("a velk run did not exit with 0: " +
                           ", ".join(f"{c.label}: {sorted(c.codes)}" for c in runs))
-        if file_digest(out("stream.out")) != strip_line_ends_digest(p["text.sjis"]):
-            checks.append("s2j then j2s did not give back the text")
-        records = os.path.getsize(p["records.jef"]) // RECORD
-        if count_lines(out("pattern.out")) != records:
-            checks.append("the pattern run did not write one line per record")
-        if file_digest(out("u2j.out")) != file_digest(out("s2j.out")):
-            checks.append("u2j on the UTF-8 text did not give what s2j gives")
-        # text.jef is what u2j makes of text.utf8 (checked above), so this is
-        # also the round trip UTF-8 -> u2j -> j2u.
-        if file_digest(out("j2u.out")) != strip_line_ends_digest(p["text.utf8"]):
-            checks.append("j2u did not give back the UTF-8 text (line ends aside)")
-        with open(out("iconv-pattern.out"), "wb") as f:
-            subprocess.run(["iconv", "-f", "CP932", "-t", "UTF-8", out("pattern.out")], stdout=f)
-        if file_digest(out("j2u-pattern.out")) != file_digest(out("iconv-pattern.out")):
-            checks.append("j2u with the pattern did not give iconv's UTF-8 of j2s's output")
         if any(c.codes != {0} for c in iconvs):
             checks.append("iconv failed")
 
-        iconv_of = {s2j: to_ibm, stream: from_ibm, pattern: from_ibm, u2j: from_utf8,
-                    j2u: to_utf8, j2u_pattern: to_utf8}
         print()
         print(f"velk: {velk}")
-        print(f"machine: {os.cpu_count()} cores; load average (1, 5, 15 min) "
+        print(f"machine: {model}, {os.cpu_count()} cores; load average (1, 5, 15 min) "
               f"before {load_before[0]:.2f} {load_before[1]:.2f} {load_before[2]:.2f}, "
               f"after {load_after[0]:.2f} {load_after[1]:.2f} {load_after[2]:.2f}")
         print(f"each run writes a new output file (the old one is removed before the run, "
               f"untimed); MB/s = 10^6 input bytes per second, median of {opts.runs} runs "
               f"(iconv: {opts.iconv_runs}); peak = largest resident size, from one more run "
               f"under {TIME}")
-        print()
-        head = (f"{'command':<26}{'input MiB':>10}{'MB/s':>8}{'peak MiB':>10}"
-                f"{'x iconv':>9}{'x cat':>7}{'target':>8}  met{'to /dev/null':>14}")
-        print(head)
-        print("-" * len(head))
-        for name, cmd in zip(TARGETS, velks):
-            x_iconv = cmd.mbps() / iconv_of[cmd].mbps()
-            x_cat = ratio_to(cmd.seconds, cats[cmd].seconds)
-            target = TARGETS[name]
-            print(f"{cmd.label:<26}{cmd.size() / MIB:>10.1f}{cmd.mbps():>8.0f}{cmd.peak_text():>10}"
-                  f"{x_iconv:>9.1f}{x_cat:>7.2f}{target:>8}  {'yes' if cmd.mbps() >= target else 'NO ':<3}"
-                  f"{nulls[cmd].mbps():>9.0f} MB/s")
-        print()
-        u2j_time = statistics.median(u2j.seconds)
-        s2j_time = statistics.median(s2j.seconds)
-        pipeline = statistics.median(from_utf8.seconds) + s2j_time
-        print(f"u2j beside s2j on the same text: {u2j_time / s2j_time:.2f} x s2j's time "
-              f"(to /dev/null: {statistics.median(nulls[u2j].seconds) / statistics.median(nulls[s2j].seconds):.2f} x); "
-              f"{pipeline / u2j_time:.1f} x faster than iconv -f UTF-8 -t CP932 then s2j")
-        j2u_time = statistics.median(j2u.seconds)
-        j2s_time = statistics.median(stream.seconds)
-        pipeline = j2s_time + statistics.median(to_utf8.seconds)
-        print(f"j2u beside j2s on the same JEF: {j2u_time / j2s_time:.2f} x j2s's time "
-              f"(to /dev/null: {statistics.median(nulls[j2u].seconds) / statistics.median(nulls[stream].seconds):.2f} x); "
-              f"{pipeline / j2u_time:.1f} x faster than j2s then iconv -f CP932 -t UTF-8")
-        print(f"j2u with the pattern beside j2s with it: "
-              f"{statistics.median(j2u_pattern.seconds) / statistics.median(pattern.seconds):.2f} x "
-              f"(to /dev/null: {statistics.median(nulls[j2u_pattern].seconds) / statistics.median(nulls[pattern].seconds):.2f} x)")
+        for level in levels:
+            print()
+            print(f"level {level} (VELK_SIMD={level})")
+            head = (f"{'command':<26}{'input MiB':>10}{'MB/s':>8}{'peak MiB':>10}"
+                    f"{'x iconv':>9}{'x cat':>7}{'target':>8}  met{'to /dev/null':>14}")
+            print(head)
+            print("-" * len(head))
+            for k, cmd in enumerate(velks[level]):
+                iconv = (to_ibm, from_ibm, from_ibm, from_utf8, to_utf8, to_utf8)[k]
+                x_iconv = cmd.mbps() / iconv.mbps()
+                x_cat = ratio_to(cmd.seconds, cats[cmd].seconds)
+                target = TARGETS[level][k]
+                met = "-  " if target is None else ("yes" if cmd.mbps() >= target else "NO ")
+                print(f"{cmd.label:<26}{cmd.size() / MIB:>10.1f}{cmd.mbps():>8.0f}{cmd.peak_text():>10}"
+                      f"{x_iconv:>9.1f}{x_cat:>7.2f}{'-' if target is None else target:>8}  {met:<3}"
+                      f"{nulls[cmd].mbps():>9.0f} MB/s")
+            s2j, u2j = velks[level][0], velks[level][3]
+            u2j_time = statistics.median(u2j.seconds)
+            s2j_time = statistics.median(s2j.seconds)
+            pipeline = statistics.median(from_utf8.seconds) + s2j_time
+            print(f"u2j beside s2j on the same text: {u2j_time / s2j_time:.2f} x s2j's time "
+                  f"(to /dev/null: {statistics.median(nulls[u2j].seconds) / statistics.median(nulls[s2j].seconds):.2f} x); "
+                  f"{pipeline / u2j_time:.1f} x faster than iconv -f UTF-8 -t CP932 then s2j")
+            stream, pattern, j2u, j2u_pattern = (velks[level][k] for k in (1, 2, 4, 5))
+            j2u_time = statistics.median(j2u.seconds)
+            j2s_time = statistics.median(stream.seconds)
+            pipeline = j2s_time + statistics.median(to_utf8.seconds)
+            print(f"j2u beside j2s on the same JEF: {j2u_time / j2s_time:.2f} x j2s's time "
+                  f"(to /dev/null: {statistics.median(nulls[j2u].seconds) / statistics.median(nulls[stream].seconds):.2f} x); "
+                  f"{pipeline / j2u_time:.1f} x faster than j2s then iconv -f CP932 -t UTF-8")
+            print(f"j2u with the pattern beside j2s with it: "
+                  f"{statistics.median(j2u_pattern.seconds) / statistics.median(pattern.seconds):.2f} x "
+                  f"(to /dev/null: {statistics.median(nulls[j2u_pattern].seconds) / statistics.median(nulls[pattern].seconds):.2f} x)")
+        if base:
+            print()
+            print(f"baseline {os.path.abspath(opts.baseline)}, beside the {levels[0]} level:")
+            for b, c in zip(base, velks[levels[0]]):
+                print(f"{b.label:<26}{b.mbps():>8.0f} MB/s; {levels[0]} level "
+                      f"{ratio_to(c.seconds, b.seconds):.2f} x its speed (paired run by run)")
         print()
         print("yardsticks, same run:")
-        for cmd in iconvs + tuple(cats.values()):
-            print(f"{cmd.label:<26}{cmd.size() / MIB:>10.1f}{cmd.mbps():>8.0f}{cmd.peak_text():>10}")
+        seen = set()
+        for cmd in iconvs + [cats[c] for c in every]:
+            if cmd.label in seen:
+                continue
+            seen.add(cmd.label)
+            timed = [c for c in [cats[x] for x in every] if c.label == cmd.label] or [cmd]
+            mbps = statistics.median(cmd.size() / t / 1e6 for c in timed for t in c.seconds)
+            print(f"{cmd.label:<26}{cmd.size() / MIB:>10.1f}{mbps:>8.0f}{cmd.peak_text():>10}")
         print()
         print("x iconv: velk's MB/s over iconv's (CP932 -> IBM-930 for s2j, on the same file; "
               "IBM-930 -> CP932 for j2s, on the same text in IBM-930, since iconv has no JEF; "
               "UTF-8 -> CP932 for u2j, on the same file; CP932 -> UTF-8 for j2u, on the "
               "same text in Shift-JIS)")
         print("to /dev/null: the same conversion writing to /dev/null, without the file system")
-        print("x cat: velk's speed as a share of `cat input > new file` on the same input "
-              "(1.00 = the disk/memory ceiling)")
+        print("x cat: velk's speed as a share of `cat input > new file` on the same input, "
+              "paired run by run with this level's runs (1.00 = the disk/memory ceiling)")
         if checks:
             print("FAILED: " + "; ".join(checks))
             return 1
         print("outputs checked: s2j -> j2s gives back the text; one line per record; "
               "u2j gives what s2j gives; u2j -> j2u gives back the UTF-8 text; j2u with the "
-              "pattern gives iconv's UTF-8 of j2s's")
+              "pattern gives iconv's UTF-8 of j2s's; every level's outputs are the same bytes")
         return 0
     finally:
         shutil.rmtree(work, ignore_errors=True)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing velk needs and a fresh machine may lack.
-# With --fuzz also the clang toolchain for the fuzz targets.
+# With --fuzz also the clang toolchain for the fuzz targets; with --arm the
+# aarch64 cross compiler and qemu-user for scripts/check-arm.sh.
 set -euo pipefail
 
 need=()
@@ -17,6 +18,11 @@ if [ "${1:-}" = "--fuzz" ]; then
   command -v clang++ >/dev/null || need+=(clang)
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 ||
     need+=(libclang-rt-14-dev)
+fi
+if [ "${1:-}" = "--arm" ]; then
+  command -v aarch64-linux-gnu-g++ >/dev/null || need+=(g++-aarch64-linux-gnu)
+  command -v qemu-aarch64 >/dev/null || command -v qemu-aarch64-static >/dev/null ||
+    need+=(qemu-user)
 fi
 [ ${#need[@]} -eq 0 ] && exit 0
 

@@ -5,7 +5,7 @@
 // The records go two ways, which must agree:
 //  - convertRecords, the real loop, over memory;
 //  - the same loop written out here over the public pieces (pattern
-//    choice, record walk, trimming; the walk's fast paths on or off), with input arriving a few bytes per
+//    choice, record walk, trimming; at every level this processor has), with input arriving a few bytes per
 //    read so that records are cut and resumed, and every record converted
 //    and trimmed in buffers of exactly the promised size, and trimming
 //    checked against a plain version of it.
@@ -23,6 +23,7 @@
 #include "j2sconv/record_layout.h"
 #include "j2sconv/record_walk.h"
 #include "j2sconv/trim_fields.h"
+#include "simd/level.h"
 
 using namespace velk;
 using namespace velk::j2s;
@@ -35,7 +36,7 @@ struct Choices {
     int trimFlags;
     bool addLineEnd;
     std::size_t readSize;  // bytes per read in the loop written out here
-    bool wide;             // the loop here takes the record walk's fast paths
+    simd::Level level;     // of the record walk's fast paths in the loop here
 };
 
 struct Converted {
@@ -112,10 +113,13 @@ std::size_t checkTrim(int flags, std::uint8_t* record, std::size_t length) {
         dump("expected", expected.data(), expected.size());
         fuzz::fail("trimmed as the plain version does", __FILE__, __LINE__);
     }
-    // The byte walk alone, as on a processor without AVX-512.
-    std::memcpy(copy.get(), record, length);
-    FUZZ_CHECK(trimFields(flags, copy.get(), length, false) == expected.size());
-    FUZZ_CHECK(std::equal(expected.begin(), expected.end(), copy.get()));
+    // Every level this processor has, the byte walk (portable) among them.
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        std::memcpy(copy.get(), record, length);
+        FUZZ_CHECK(trimFields(flags, copy.get(), length, level) == expected.size());
+        FUZZ_CHECK(std::equal(expected.begin(), expected.end(), copy.get()));
+    }
     if (!expected.empty()) std::memcpy(record, expected.data(), expected.size());
     return trimmed;
 }
@@ -126,7 +130,7 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
                       std::span<const std::uint8_t> data, const Choices& o) {
     Converted c;
     RecordTables tables = recordTables(*decodeOptions(o.optConv, 0, o.optSkip, 0).e2a, o.optSkip != 1);
-    tables.wide = o.wide;
+    tables.level = o.level;
     std::vector<RecordLayout> layouts;
     for (const RecordPattern& p : set.patterns) layouts.push_back(layoutFor(p));
     if (readLength == 0) return c;
@@ -203,7 +207,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.addLineEnd = (options >> 3) & 1;
     o.trimFlags = trimFlagsFor(second % 9);
     o.readSize = 1 + second / 9;
-    o.wide = (options >> 5) & 1;
     const std::span<const std::uint8_t> patternText = input.until(0);
     const std::span<const std::uint8_t> records = input.rest();
 
@@ -231,16 +234,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::MemoryIo memory(records);
     const Outcome outcome = convertRecords(plan, tables, job, in, out, memory.io);
 
-    const Converted walked = walkRecords(set, plan.readLength, records, o);
-    if (outcome.failed) {
-        FUZZ_CHECK(walked.rc == kBadPattern && outcome.failure != Failure::ReadFailed &&
-                   outcome.failure != Failure::WriteFailed && outcome.failure != Failure::NoMemory);
-        FUZZ_CHECK(memory.failures.size() == 1);
-    } else {
-        FUZZ_CHECK(memory.failures.empty());
-        FUZZ_CHECK(outcome.unmapped == (walked.rc == kUnmapped));
-        if (!outcome.unmapped) FUZZ_CHECK(outcome.lineEnds == walked.rc);
+    // The walk at every level this processor has, portable among them.
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        o.level = level;
+        const Converted walked = walkRecords(set, plan.readLength, records, o);
+        if (outcome.failed) {
+            FUZZ_CHECK(walked.rc == kBadPattern && outcome.failure != Failure::ReadFailed &&
+                       outcome.failure != Failure::WriteFailed && outcome.failure != Failure::NoMemory);
+            FUZZ_CHECK(memory.failures.size() == 1);
+        } else {
+            FUZZ_CHECK(memory.failures.empty());
+            FUZZ_CHECK(outcome.unmapped == (walked.rc == kUnmapped));
+            if (!outcome.unmapped) FUZZ_CHECK(outcome.lineEnds == walked.rc);
+        }
+        FUZZ_CHECK(memory.output == walked.file);
     }
-    FUZZ_CHECK(memory.output == walked.file);
     return 0;
 }

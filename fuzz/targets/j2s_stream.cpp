@@ -14,6 +14,7 @@
 #include "j2sconv/j2s_options.h"
 #include "j2sconv/j2s_result.h"
 #include "j2sconv/stream_convert.h"
+#include "simd/level.h"
 
 using namespace velk;
 using namespace velk::j2s;
@@ -66,8 +67,9 @@ Converted inBlocks(const StreamTables& tables, std::span<const std::uint8_t> dat
 }
 
 StreamTables withoutFastPaths(StreamTables t) {
-    t.wide = t.windows = false;
+    t.level = simd::Level::portable;
     t.jis.count = -1;
+    t.plain.fill(0);  // every single byte through the slow step
     return t;
 }
 
@@ -101,6 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                            withoutFastPaths(tables[2])};
     const Converted plain = inBlocks(narrow[optConv - 1], text, static_cast<std::size_t>(blockLength), recSize != 0);
     FUZZ_CHECK(plain.file == split.file && plain.errors == split.errors && plain.errorAt == split.errorAt);
+    // Every level this processor has against them.
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        StreamTables leveled = t;
+        leveled.level = level;
+        const Converted fast = inBlocks(leveled, text, static_cast<std::size_t>(blockLength), recSize != 0);
+        FUZZ_CHECK(plain.file == fast.file && plain.errors == fast.errors && plain.errorAt == fast.errorAt);
+    }
 
     // The real loop over memory. Its large buffers are allocated once for
     // the process, at their exact sizes.

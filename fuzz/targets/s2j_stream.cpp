@@ -8,6 +8,7 @@
 
 #include "fuzz_support.h"
 #include "s2jconv/s2j_convert.h"
+#include "simd/level.h"
 #include "s2jconv/s2j_stream.h"
 
 using namespace velk;
@@ -81,12 +82,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                 : 2 + blockByte % 64;
     const Converted split = convert(conv, text, block);
     const Converted whole = convert(conv, text, std::max<std::size_t>(2, text.size()));
-    // The byte loop alone, as on a processor without AVX-512.
+    // Every level this processor has against the byte loop alone.
     s2j::Converter narrow = conv;
-    narrow.wide = false;
+    narrow.level = simd::Level::portable;
+    narrow.kanjiWords = false;
     const Converted plain = convert(narrow, text, block);
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        s2j::Converter leveled = conv;
+        leveled.level = level;
+        const Converted fast = convert(leveled, text, block);
+        FUZZ_CHECK(plain.out == fast.out && sameErrors(plain.errors, fast.errors));
+        FUZZ_CHECK(plain.state.errorCount == fast.state.errorCount);
+    }
     FUZZ_CHECK(plain.out == split.out && sameErrors(plain.errors, split.errors));
-    FUZZ_CHECK(plain.state.errorCount == split.state.errorCount);
 
     FUZZ_CHECK(split.out.size() <= 2 * text.size() + 1);
     FUZZ_CHECK(split.out == whole.out);

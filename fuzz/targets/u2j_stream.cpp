@@ -2,7 +2,8 @@
 // at a time by the book, into Shift-JIS (with a byte s2j always refuses
 // where a character cannot be decoded or has no Shift-JIS form), then
 // converted by s2j's block conversion, must give u2j's output and errors;
-// u2j must give the same in blocks of any size, cutting sequences anywhere.
+// u2j must give the same in blocks of any size, cutting sequences anywhere,
+// at every fast-path level.
 // Input: one option byte (optConv, optOther), one block-size byte, the text.
 #include <algorithm>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include "fuzz_support.h"
 #include "s2jconv/s2j_convert.h"
+#include "simd/level.h"
 #include "tblutf/cp932.h"
 #include "u2jconv/u2j_stream.h"
 
@@ -189,12 +191,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t block = 4 + input.byte() % 64;
     const std::span<const std::uint8_t> text = input.rest();
 
-    static const u2j::Tables* cached[2][5] = {};
-    const u2j::Tables*& t = cached[(options >> 3) & 1][options % 5];
-    if (t == nullptr) t = new u2j::Tables(u2j::makeTables(conv));
-
     const Converted expected = throughS2j(conv, reference(text));
-    FUZZ_CHECK(same(throughU2j(*t, text, std::max<std::size_t>(4, text.size())), expected));
-    FUZZ_CHECK(same(throughU2j(*t, text, block), expected));
+    // At every fast-path level this processor has.
+    static const u2j::Tables* cached[2][5][std::size(simd::kLevels)] = {};
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        const u2j::Tables*& t = cached[(options >> 3) & 1][options % 5][static_cast<int>(level)];
+        if (t == nullptr) {
+            s2j::Converter leveled = conv;
+            leveled.level = level;
+            t = new u2j::Tables(u2j::makeTables(leveled));
+        }
+        FUZZ_CHECK(same(throughU2j(*t, text, std::max<std::size_t>(4, text.size())), expected));
+        FUZZ_CHECK(same(throughU2j(*t, text, block), expected));
+    }
     return 0;
 }

@@ -132,7 +132,7 @@ private:
             io_.reportErrors(errors_, consumed_);
         }
         std::size_t length = r.length;
-        if (job_.trimFlags != 0) length = trimFields(job_.trimFlags, out, length);
+        if (job_.trimFlags != 0) length = trimFields(job_.trimFlags, out, length, tables_.level);
         if (job_.addLineEnd) {
             out[length++] = 0x0D;
             out[length++] = 0x0A;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "j2sconv/record_wide.h"
 #include "shared/jef_codes.h"
+#include "simd/simd.h"
 
 namespace velk::j2s {
 
@@ -133,7 +133,7 @@ private:
             // Common case: the whole run is there and every byte maps.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
-            k = tables_.wide ? plainChars(src, run.length, out, tables_.plain.data()) : 0;
+            k = simd::plainChars(tables_.level, src, run.length, out, tables_.plain.data());
             for (; k < run.length; ++k) {
                 std::uint16_t v = table[src[k]];
                 if (v > 0xFF) break;
@@ -168,7 +168,7 @@ private:
             // Common case: the whole run is there, with no shift code and no unmapped code.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
-            k = tables_.wide ? shortcutKanji(src, pairs, out, tables_.jis) : 0;
+            k = simd::shortcutKanji(tables_.level, src, pairs, out, tables_.jis);
             for (; k < pairs; ++k) {
                 if (tables_.skips[src[2 * k]]) break;
                 KanjiEntry e = table[src[2 * k] << 8 | src[2 * k + 1]];
@@ -352,7 +352,8 @@ RecordTables recordTables(const ByteTable& e2a, bool skipShift, const KanjiTable
         tables.plain[b] = v <= 0xFF ? static_cast<std::uint8_t>(v) : 0;
     }
     tables.kanji = &kanji;
-    tables.jis = findJisShortcut(kanji.data());
+    tables.jis = simd::findJisShortcut(kanji.front().data());
+    tables.level = simd::processLevel();
     return tables;
 }
 

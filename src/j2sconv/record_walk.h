@@ -10,8 +10,9 @@
 
 #include "j2sconv/code_marks.h"
 #include "j2sconv/j2s_io.h"
-#include "j2sconv/jis_shortcut.h"
 #include "j2sconv/record_layout.h"
+#include "simd/jis_shortcut.h"
+#include "simd/level.h"
 #include "tblank/single_byte_tables.h"
 #include "tblknj/kanji_tables.h"
 
@@ -27,9 +28,9 @@ struct RecordTables {
     std::array<std::uint8_t, 256> plain{};   // the same, 0 where a flag is
     std::array<std::uint8_t, 256> skips{};   // 1 for the shift codes that are skipped
     const KanjiTable* kanji = nullptr;
-    JisShortcut jis;                         // most kanji by arithmetic
+    simd::JisShortcut jis;                   // most kanji by arithmetic
     bool skipShift = true;                   // shift codes outside packed runs are skipped
-    bool wide = true;                        // runs through record_wide where the processor can
+    simd::Level level = simd::Level::portable;  // of the runs' fast paths
 };
 
 // e2a is the run's single-byte table, kanji its pair table (j2u passes

@@ -8,13 +8,8 @@
 #include <stdexcept>
 
 #include "j2sconv/code_marks.h"
-#include "j2sconv/stream_wide.h"
 #include "shared/jef_codes.h"
-
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define VELK_HAVE_VBMI_PATH 1
-#endif
+#include "simd/simd.h"
 
 namespace velk::j2s {
 
@@ -24,57 +19,6 @@ constexpr std::uint16_t kShiftIn = kMarkKanjiIn;
 constexpr std::uint16_t kShiftOut = kMarkKanjiOut;
 constexpr std::uint16_t kUnmapped = kMarkUnmapped;
 
-
-// The wide paths move eight bytes as one word, in memory order.
-constexpr bool kLittleEndian = std::endian::native == std::endian::little;
-
-std::uint64_t load64(const std::uint8_t* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-void store64(std::uint8_t* p, std::uint64_t w) { std::memcpy(p, &w, sizeof w); }
-std::uint16_t load16(const std::uint8_t* p) {
-    std::uint16_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-// The top bit of every zero lane (8 or 16 bits wide) of w, and only those.
-constexpr std::uint64_t kLow7Bytes = 0x7F7F7F7F7F7F7F7FULL;
-constexpr std::uint64_t kLow15Pairs = 0x7FFF7FFF7FFF7FFFULL;
-std::uint64_t zeroLanes(std::uint64_t w, std::uint64_t low) {
-    return ~(((w & low) + low) | w | low);
-}
-
-#ifdef VELK_HAVE_VBMI_PATH
-// Plain single bytes, 64 at a time through byte permutes of the 256-byte
-// table. Returns how many were converted; stopped tells whether a byte that
-// needs a decision ended the run (rather than the last whole 64 bytes).
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) std::size_t plainRun64(
-    const std::uint8_t* src, std::size_t n, std::uint8_t* dst, const std::uint8_t* plain,
-    bool& stopped) {
-    const __m512i t0 = _mm512_loadu_si512(plain);
-    const __m512i t1 = _mm512_loadu_si512(plain + 64);
-    const __m512i t2 = _mm512_loadu_si512(plain + 128);
-    const __m512i t3 = _mm512_loadu_si512(plain + 192);
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        const __m512i idx = _mm512_loadu_si512(src + i);
-        const __m512i low = _mm512_permutex2var_epi8(t0, idx, t1);
-        const __m512i high = _mm512_permutex2var_epi8(t2, idx, t3);
-        const __m512i v = _mm512_mask_blend_epi8(_mm512_movepi8_mask(idx), low, high);
-        _mm512_storeu_si512(dst + i, v);
-        const __mmask64 stops = _mm512_testn_epi8_mask(v, v);
-        if (stops != 0) {
-            stopped = true;
-            return i + static_cast<std::size_t>(std::countr_zero(stops));
-        }
-    }
-    stopped = false;
-    return i;
-}
-#endif
 
 }  // namespace
 
@@ -89,11 +33,8 @@ StreamTables makeStreamTables(const ByteTable& e2a, const KanjiTable& kanji) {
     for (int lead : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt})
         std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
     t.kanji.push_back(KanjiEntry{0, 0});  // the windows read four bytes at each entry
-    t.windows = windowsAvailable();
-    t.jis = findJisShortcut(t.kanji.data());
-#ifdef VELK_HAVE_VBMI_PATH
-    t.wide = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
-#endif
+    t.jis = simd::findJisShortcut(t.kanji.front().data());
+    t.level = simd::processLevel();
     return t;
 }
 
@@ -110,17 +51,18 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
     std::size_t o = 0;
     BlockOutcome result;
 
-    // Windows that need a decision are left to the paths below, which take
+    const simd::J2sTables fast{plain, kanji->data(), &tables.jis};
+    // Windows that need a decision are left to the runs below, which take
     // at least that window before handing back.
     std::size_t windowsFrom = 0;
 
-    // The fast paths take eight bytes as one word and store eight. Output
-    // never runs ahead of input (o <= i), so a whole word always fits, and
-    // only the bytes before the first one that needs a decision count.
+    // Output never runs ahead of input (o <= i), so the kernels may store
+    // whole words and vectors; only the bytes before the first one that
+    // needs a decision count.
     while (i < n) {
-        if (tables.windows && i >= windowsFrom) {
-            WindowCursor cursor{i, o, doubleByte};
-            convertWindows(src, n, dst, tables, cursor);
+        if (tables.level != simd::Level::portable && i >= windowsFrom) {
+            simd::J2sCursor cursor{i, o, doubleByte};
+            simd::j2sWindows(tables.level, fast, src, n, dst, cursor);
             i = cursor.in;
             o = cursor.out;
             doubleByte = cursor.doubleByte;
@@ -128,49 +70,13 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
         }
         if (!doubleByte) {
             bool stopped = false;
-#ifdef VELK_HAVE_VBMI_PATH
-            if (tables.wide && i + 64 <= n) {
-                const std::size_t done = plainRun64(src + i, n - i, dst + o, plain, stopped);
-                i += done;
-                o += done;
-            }
-#endif
-            while (!stopped && kLittleEndian && i + 8 <= n) {
-                const std::uint64_t w = load64(src + i);
-                std::uint64_t packed = 0;
-#pragma GCC unroll 8
-                for (int k = 0; k < 8; ++k)
-                    packed |= std::uint64_t{plain[(w >> (8 * k)) & 0xFF]} << (8 * k);
-                store64(dst + o, packed);
-                if (const std::uint64_t stops = zeroLanes(packed, kLow7Bytes)) {
-                    const auto bytes = static_cast<std::size_t>(std::countr_zero(stops) / 8);
-                    i += bytes;
-                    o += bytes;
-                    break;
-                }
-                i += 8;
-                o += 8;
-            }
+            const std::size_t done = simd::plainRun(tables.level, src + i, n - i, dst + o, plain, stopped);
+            i += done;
+            o += done;
         } else {
-            while (kLittleEndian && i + 8 <= n) {
-                // Byte-swapped, each 16-bit lane is a code, the last pair lowest.
-                const std::uint64_t codes = __builtin_bswap64(load64(src + i));
-                std::uint64_t packed = 0;
-#pragma GCC unroll 4
-                for (int k = 0; k < 4; ++k) {
-                    const auto code = static_cast<std::uint16_t>(codes >> (16 * (3 - k)));
-                    packed |= std::uint64_t{load16(kanji[code].data())} << (16 * k);
-                }
-                store64(dst + o, packed);
-                if (const std::uint64_t stops = zeroLanes(packed, kLow15Pairs)) {
-                    const auto pairs = static_cast<std::size_t>(std::countr_zero(stops) / 16);
-                    i += 2 * pairs;
-                    o += 2 * pairs;
-                    break;
-                }
-                i += 8;
-                o += 8;
-            }
+            const std::size_t done = simd::kanjiRun(tables.level, src + i, n - i, dst + o, kanji->data());
+            i += done;
+            o += done;
         }
         if (i == n) break;
         // One character the slow way, then back to the fast path of the

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "j2sconv/j2s_io.h"
-#include "j2sconv/jis_shortcut.h"
+#include "simd/jis_shortcut.h"
+#include "simd/level.h"
 #include "tblank/single_byte_tables.h"
 #include "tblknj/kanji_tables.h"
 
@@ -25,12 +26,10 @@ struct StreamTables {
     // jef2sjis with shift codes as lead bytes forced to "no mapping", so that
     // one look-up finds both, and one spare entry after the last.
     std::vector<KanjiEntry> kanji;
-    // Plain single bytes 64 at a time, where the processor can.
-    bool wide = false;
-    // Whole windows of 64 bytes, mixed or not, where the processor can.
-    bool windows = false;
+    // The fast-path level of the run.
+    simd::Level level = simd::Level::portable;
     // JIS X 0208 kanji by arithmetic in the windows.
-    JisShortcut jis;
+    simd::JisShortcut jis;
 };
 
 // e2a for single bytes, kanji for pairs (j2u passes narrowed ones).

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "j2sconv/trim_wide.h"
+#include "simd/simd.h"
 
 namespace velk::j2s {
 
@@ -73,7 +73,12 @@ void moveLeft(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
 // Every copy moves bytes left (w <= r), so the record is rewritten in place.
 class FieldTrimmer {
 public:
-    FieldTrimmer(int flags, std::uint8_t* rec, bool wide) : flags_(flags), rec_(rec), wide_(wide) {}
+    FieldTrimmer(int flags, std::uint8_t* rec, simd::Level level)
+        : flags_(flags),
+          rec_(rec),
+          level_(level),
+          rule_{(flags & (trimSqueeze | trimStart)) != 0, (flags & (trimSqueeze | trimEnd)) != 0,
+                (flags & trimSqueeze) != 0, (flags & (trimSqueeze | trimStart | trimEnd)) != 0} {}
 
     // Writes the field [b, e) at w and returns the new write position.
     std::size_t field(std::size_t b, std::size_t e, std::size_t w) {
@@ -94,7 +99,7 @@ private:
     }
 
     std::size_t singleContent(std::size_t r, std::size_t e, std::size_t w) {
-        if (wide_ && trimSingleContent(flags_, rec_, r, e, w)) return w;
+        if (simd::trimSingle(level_, rule_, rec_, r, e, w)) return w;
         if (flags_ & (trimSqueeze | trimStart)) {
             while (e - r >= 8 && load8(rec_ + r) == eightBlanks) r += 8;
             while (r < e && rec_[r] == ' ') ++r;
@@ -132,7 +137,7 @@ private:
     // Walked character by character, so that a pad is only ever a whole
     // full-width blank and a kanji is never split.
     std::size_t doubleContent(std::size_t r, std::size_t e, std::size_t w) {
-        if (wide_ && trimDoubleContent(flags_, rec_, r, e, w)) return w;
+        if (simd::trimDouble(level_, rule_, rec_, r, e, w)) return w;
         if (flags_ & (trimSqueeze | trimStart)) {
             while (e - r >= 2 && rec_[r] == 0x81 && rec_[r + 1] == 0x40) r += 2;
         }
@@ -176,13 +181,14 @@ private:
 
     int flags_;
     std::uint8_t* rec_;
-    bool wide_;
+    simd::Level level_;
+    simd::TrimRule rule_;  // the flags as the kernels take them
 };
 
 }  // namespace
 
-std::size_t trimFields(int trimFlags, std::uint8_t* record, std::size_t length, bool wide) {
-    FieldTrimmer trimmer(trimFlags, record, wide);
+std::size_t trimFields(int trimFlags, std::uint8_t* record, std::size_t length, simd::Level level) {
+    FieldTrimmer trimmer(trimFlags, record, level);
     std::size_t r = 0, w = 0;
     bool anyField = false;
     while (r < length) {

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "simd/level.h"
+
 namespace velk::j2s {
 
 // trimFlags bits.
@@ -34,7 +36,8 @@ static_assert(trimFlagsFor(4) == 6 && trimFlagsFor(5) == 9 && trimFlagsFor(8) ==
 // at commas (empty ones dropped) and joined again with single commas; a
 // field's pad is the blank, or the full-width blank when its content starts
 // with a Shift-JIS lead byte. A record with no field is left unchanged.
-// wide false keeps to the byte walk, as on a processor without AVX-512.
-std::size_t trimFields(int trimFlags, std::uint8_t* record, std::size_t length, bool wide = true);
+// `level` picks the fast path; the portable level keeps to the byte walk.
+std::size_t trimFields(int trimFlags, std::uint8_t* record, std::size_t length,
+                       simd::Level level = simd::processLevel());
 
 }  // namespace velk::j2s

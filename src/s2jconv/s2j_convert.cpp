@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "s2jconv/s2j_wide.h"
+#include "simd/simd.h"
 #include "tblknj/kanji_tables.h"
 
 namespace velk::s2j {
@@ -22,12 +22,26 @@ constexpr std::array<std::uint8_t, 256> kClassOf = [] {
     return c;
 }();
 
+// A run of kanji may go a word at a time when every pair whose first byte
+// is not a first byte has no mapping: the word run then stops where the
+// byte loop's run of first bytes ends.
+bool onlyFirstBytesMap() {
+    for (int lead = 0; lead < 256; ++lead) {
+        if (kClassOf[lead] == kFirst) continue;
+        for (int second = 0; second < 256; ++second) {
+            const auto& e = sjis2jef[lead << 8 | second];
+            if ((e[0] | e[1]) != 0) return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 Converter makeConverter(int optConv, int optOther) {
     Converter conv{};
     conv.shiftCodes = optOther == 1;
-    conv.wide = wideAvailable();
+    conv.level = simd::processLevel();
     switch (optConv) {
         case 9:  // bytes pass unchanged; NUL still has no mapping
             for (int b = 0; b < 256; ++b) conv.single[b] = static_cast<std::uint8_t>(b);
@@ -46,6 +60,8 @@ Converter makeConverter(int optConv, int optOther) {
             conv.single = a2eAscii;
             break;
     }
+    static const bool kanjiWords = onlyFirstBytesMap();
+    conv.kanjiWords = kanjiWords;
     return conv;
 }
 
@@ -78,9 +94,10 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
     // Runs of one class are converted by tight loops of their own: class
     // changes are where the time goes, not the bytes inside a run.
     while (i < n) {
-        if (conv.wide && i >= wideFrom) {
-            WideCursor cursor{i, o, open, lineFeeds, lineStart};
-            convertWide(conv, p, n, base, cursor);
+        if (conv.level != simd::Level::portable && i >= wideFrom) {
+            simd::S2jCursor cursor{i, o, open, lineFeeds, lineStart};
+            simd::s2jWindows(conv.level, {conv.single.data(), sjis2jef.front().data(), conv.shiftCodes},
+                             p, n, base, cursor);
             i = cursor.in;
             o = cursor.out;
             open = cursor.kanjiOpen;
@@ -131,7 +148,16 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     *o++ = kKanjiIn;
                     open = true;
                 }
-                do {
+                for (;;) {
+                    if (conv.kanjiWords) {
+                        const std::size_t done =
+                            simd::kanjiRun(conv.level, p + i, n - i, o, sjis2jef.front().data());
+                        i += done;
+                        o += done;
+                        if (i + 1 >= n) break;
+                        b = p[i];
+                        if (kClassOf[b] != kFirst) break;
+                    }
                     const unsigned code = (unsigned{b} << 8) | p[i + 1];
                     const auto& jef = sjis2jef[code];
                     o[0] = jef[0];
@@ -145,7 +171,8 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     i += 2;
                     if (i + 1 >= n) break;
                     b = p[i];
-                } while (kClassOf[b] == kFirst);
+                    if (kClassOf[b] != kFirst) break;
+                }
                 break;
             case kCr:
                 ++i;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "shared/jef_codes.h"
+#include "simd/level.h"
 #include "tblank/single_byte_tables.h"
 
 namespace velk::s2j {
@@ -38,8 +39,9 @@ struct ConversionError {
 // What one run converts with, fixed by the command's options.
 struct Converter {
     ByteTable single;  // byte to EBCDIC, optConv's choice folded in; 0 = error
+    bool kanjiWords = false;  // kanji pairs a word at a time (sjis2jef maps no other lead byte)
     bool shiftCodes;   // bracket kanji runs with 0x28 ... 0x29
-    bool wide = false; // 64 bytes at a time where the processor can
+    simd::Level level = simd::Level::portable;  // of the fast paths
 };
 
 Converter makeConverter(int optConv, int optOther);

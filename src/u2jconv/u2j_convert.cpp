@@ -1,30 +1,10 @@
 #include "u2jconv/u2j_convert.h"
 
-#include <cstring>
-
+#include "simd/simd.h"
 #include "tblknj/kanji_tables.h"
 #include "tblutf/cp932.h"
 
 namespace velk::u2j {
-
-namespace {
-
-constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-inline std::uint64_t load64(const std::uint8_t* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// Whether any of the eight bytes of w is c.
-inline bool hasByte(std::uint64_t w, std::uint8_t c) {
-    const std::uint64_t x = w ^ (kLowBits * c);
-    return ((x - kLowBits) & ~x & kHighBits) != 0;
-}
-
-}  // namespace
 
 using s2j::kKanjiIn;
 using s2j::kKanjiOut;
@@ -33,6 +13,8 @@ using s2j::kSpace;
 Tables makeTables(const s2j::Converter& conv) {
     Tables t;
     t.conv = conv;
+    for (int b = 0; b < 0x80; ++b) t.plain[b] = conv.single[b];
+    t.plain['\r'] = t.plain['\n'] = 0;
     t.entry.resize(65536);
     const cp932::Table& sjisOf = cp932::fromUnicode();
     for (unsigned cp = 0; cp < 65536; ++cp) {
@@ -60,6 +42,7 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
     const std::size_t n = in.size();
     const std::uint32_t* entry = t.entry.data();
     const std::uint8_t* single = t.conv.single.data();
+    const std::uint8_t* plain = t.plain.data();
     const bool shift = t.conv.shiftCodes;
     bool open = state.kanjiOpen;
     std::int64_t lineFeeds = state.lineFeeds;
@@ -114,21 +97,15 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
                 *o++ = kKanjiOut;
                 open = false;
             }
-            // A run of ASCII: eight bytes at a time while they need no
-            // decision (no line end, all mapped), else byte by byte.
+            // A run of ASCII: eight bytes a word while no byte needs a
+            // decision (no line end, all mapped), else byte by byte. Runs
+            // end at every line: words beat loading a vector look-up.
             for (;;) {
-                while (i + 8 <= n) {
-                    const std::uint64_t w = load64(p + i);
-                    if ((w & kHighBits) != 0 || hasByte(w, '\n') || hasByte(w, '\r')) break;
-                    std::uint8_t v[8];
-                    for (int k = 0; k < 8; ++k) v[k] = single[p[i + k]];
-                    const std::uint64_t mapped = load64(v);
-                    if (hasByte(mapped, 0)) break;
-                    std::memcpy(o, &mapped, 8);
-                    o += 8;
-                    i += 8;
-                    at += 8;
-                }
+                bool stopped = false;
+                const std::size_t done = simd::plainRun(simd::Level::portable, p + i, n - i, o, plain, stopped);
+                o += done;
+                i += done;
+                at += static_cast<std::int64_t>(done);
                 if (i == n) break;
                 b = p[i];
                 if (b >= 0x80 || b == '\n' || b == '\r') break;

@@ -5,6 +5,7 @@
 // steps are composed into one table per run, so the block is read once.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -33,7 +34,10 @@ struct Tables {
     // Low 16 bits: the output (a JEF pair, or an EBCDIC byte in the low 8),
     // the substitute where there is none; above them the Kind.
     std::vector<std::uint32_t> entry;
-    s2j::Converter conv;  // its single-byte table and shift-code switch
+    s2j::Converter conv;  // its single-byte table, shift-code switch and fast-path level
+    // ASCII bytes that need no decision to their EBCDIC byte; 0 for the
+    // rest (line ends, unmapped, not ASCII).
+    std::array<std::uint8_t, 256> plain{};
 
     enum Kind : std::uint32_t { Single = 0, Double = 1, SingleError = 2, DoubleError = 3 };
 };

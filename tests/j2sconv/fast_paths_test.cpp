@@ -1,6 +1,6 @@
-// Each 64-byte path against the byte loops alone, which are all that run on
-// a processor without AVX-512: stream blocks, the record walk and field
-// trimming must give the same output, errors and results either way.
+// Each level's fast paths against the byte loops alone (the portable level):
+// stream blocks, the record walk and field trimming must give the same
+// output, errors and results either way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "j2sconv/record_walk.h"
 #include "j2sconv/stream_convert.h"
 #include "j2sconv/trim_fields.h"
+#include "support/levels.h"
 #include "support/random_text.h"
 
 namespace {
@@ -69,23 +70,26 @@ StreamResult streamInBlocks(const StreamTables& tables, const std::string& in, s
     return {out, logged, doubleByte};
 }
 
-TEST(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
+class J2sFastPaths : public testing::TestWithParam<velk::simd::Level> {};
+
+TEST_P(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     const std::vector<Pool> pools = jefPools();
     std::mt19937 rng(777);
     for (int optConv : {1, 2, 3}) {
-        const StreamTables all = makeStreamTables(*decodeOptions(optConv, 0, 0, 0).e2a);
-        StreamTables noWide = all, noWindows = all, noShortcut = all, none = all;
-        noWide.wide = noWindows.windows = none.wide = none.windows = false;
+        StreamTables all = makeStreamTables(*decodeOptions(optConv, 0, 0, 0).e2a);
+        all.level = GetParam();
+        StreamTables noShortcut = all, none = all;
+        none.level = velk::simd::Level::portable;
         noShortcut.jis.count = none.jis.count = -1;
-        const StreamTables* variants[] = {&all, &noWide, &noWindows, &noShortcut};
+        const StreamTables* variants[] = {&all, &noShortcut};
         for (int round = 0; round < 30; ++round) {
             const std::string in = velk::test::randomText(rng, pools, 900);
             for (std::size_t length : {2, 63, 64, 65, 200, 100000}) {
                 const StreamResult expected = streamInBlocks(none, in, length);
                 for (const StreamTables* t : variants) {
                     SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", round " << round << ", blocks of "
-                                                    << length << ", switches " << t->wide << t->windows
-                                                    << (t->jis.count >= 0));
+                                                    << length << ", shortcut " << (t->jis.count >= 0));
                     ASSERT_EQ(streamInBlocks(*t, in, length), expected);
                 }
             }
@@ -105,14 +109,19 @@ std::string randomPattern(std::mt19937& rng) {
     return p;
 }
 
-TEST(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
+TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     const std::vector<Pool> pools = jefPools();
     std::mt19937 rng(31337);
     for (int optConv : {1, 2, 3}) {
         for (int optSkip : {0, 1}) {
-            const RecordTables fast = recordTables(*decodeOptions(optConv, 0, optSkip, 0).e2a, optSkip != 1);
+            RecordTables fast = recordTables(*decodeOptions(optConv, 0, optSkip, 0).e2a, optSkip != 1);
+            fast.level = GetParam();
+            // The walk byte by byte: no plain byte and no arithmetic for the runs.
             RecordTables slow = fast;
-            slow.wide = false;
+            slow.level = velk::simd::Level::portable;
+            slow.plain.fill(0);
+            slow.jis.count = -1;
             for (int round = 0; round < 150; ++round) {
                 RecordPattern pattern;
                 pattern.text = randomPattern(rng);
@@ -146,7 +155,8 @@ TEST(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
     }
 }
 
-TEST(J2sFastPaths, TrimmingAgreesWithTheByteWalk) {
+TEST_P(J2sFastPaths, TrimmingAgreesWithTheByteWalk) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     const std::vector<Pool> pools = {{" ", "  ", "A", "\x81\x40", "\x88\x9F", ",", "\"", "\xB1"},
                                      {" "}, {"\x81\x40"}, byteRange('A', 'Z'), {"\x88\x9F", "\x82\xA0", "\x81\x41"},
                                      {",", "\""}, velk::test::anyByte()};
@@ -155,11 +165,13 @@ TEST(J2sFastPaths, TrimmingAgreesWithTheByteWalk) {
         const std::string record = velk::test::randomText(rng, pools, 400);
         for (int flags = 0; flags < 16; ++flags) {
             std::string fast = record, slow = record;
-            fast.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(fast.data()), fast.size(), true));
-            slow.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(slow.data()), slow.size(), false));
+            fast.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(fast.data()), fast.size(), GetParam()));
+            slow.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(slow.data()), slow.size(), velk::simd::Level::portable));
             ASSERT_EQ(fast, slow) << "trimFlags " << flags << ", round " << round;
         }
     }
 }
+
+VELK_FOR_EVERY_LEVEL(J2sFastPaths);
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "j2sconv/stream_convert.h"
 #include "support/run_velk.h"
+#include "support/levels.h"
 
 namespace {
 
@@ -66,27 +67,29 @@ std::string convertInBlocks(const velk::j2s::StreamTables& tables, const std::st
 
 // Random streams and a few chosen ones, cut every way, against blocks of one
 // character (two for a kanji), which never take a fast path.
-TEST(StreamBlock, FastPathsAgreeWithCharacterByCharacterOverAnyBlocking) {
+class StreamBlockLevels : public testing::TestWithParam<velk::simd::Level> {};
+
+TEST_P(StreamBlockLevels, FastPathsAgreeWithCharacterByCharacterOverAnyBlocking) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     std::vector<std::string> inputs = {bytes({0x38, 0xA4, 0xA2, 0x28, 0xA4, 0xA2, 0x29, 0x81}),
                                        bytes({0x28, 0xFF, 0x29, 0xC1}), bytes({0x28, 0x29})};
     std::mt19937 rng(20270101);
     for (int round = 0; round < 30; ++round) inputs.push_back(randomStream(rng));
     auto tables = velk::j2s::makeStreamTables(velk::e2aAscii);
-    const std::vector<bool> widths = tables.wide ? std::vector<bool>{true, false} : std::vector<bool>{false};
+    tables.level = GetParam();
     for (const std::string& in : inputs) {
         Logged expectedLog;
         const std::string expected = convertInBlocks(tables, in, 1, expectedLog);
-        for (bool wide : widths) {
-            tables.wide = wide;
-            for (std::size_t length : {2, 3, 7, 64, 100000}) {
-                SCOPED_TRACE(testing::Message() << in.size() << " bytes, blocks of " << length << ", wide " << wide);
-                Logged logged;
-                ASSERT_EQ(convertInBlocks(tables, in, length, logged), expected);
-                ASSERT_EQ(logged, expectedLog);
-            }
+        for (std::size_t length : {2, 3, 7, 64, 100000}) {
+            SCOPED_TRACE(testing::Message() << in.size() << " bytes, blocks of " << length);
+            Logged logged;
+            ASSERT_EQ(convertInBlocks(tables, in, length, logged), expected);
+            ASSERT_EQ(logged, expectedLog);
         }
     }
 }
+
+VELK_FOR_EVERY_LEVEL(StreamBlockLevels);
 
 TEST(StreamFile, CarriedLeadBytesRecordsAndErrors) {
     const std::string a = bytes({0x82, 0xA0});  // JEF 0xA4A2

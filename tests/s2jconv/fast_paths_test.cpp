@@ -1,5 +1,5 @@
-// The 64-byte path against the byte loop alone, which is all that runs on
-// a processor without AVX-512: the same output, errors and state.
+// Each level's fast path against the byte loop alone (the portable level):
+// the same output, errors and state.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "s2jconv/s2j_convert.h"
+#include "support/levels.h"
 #include "support/random_text.h"
 
 namespace {
@@ -44,7 +45,10 @@ Converted convertInBlocks(const Converter& conv, const std::string& in, std::siz
     return c;
 }
 
-TEST(S2jFastPaths, AgreeWithTheByteLoop) {
+class S2jFastPaths : public testing::TestWithParam<velk::simd::Level> {};
+
+TEST_P(S2jFastPaths, AgreeWithTheByteLoop) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     Pool kanji;
     for (int lead : {0x81, 0x82, 0x83, 0x88, 0x8B, 0x93, 0x98, 0x9F, 0xE0, 0xEA, 0xED, 0xFA}) {
         const Pool row = velk::test::byteRange(0x40, 0xFC, std::string(1, static_cast<char>(lead)));
@@ -56,9 +60,12 @@ TEST(S2jFastPaths, AgreeWithTheByteLoop) {
     std::mt19937 rng(4242);
     for (int optConv : {1, 2, 3, 4, 9}) {
         for (int optOther : {0, 1}) {
-            const Converter fast = makeConverter(optConv, optOther);
+            Converter fast = makeConverter(optConv, optOther);
+            fast.level = GetParam();
+            // The byte loop alone: no kanji words.
             Converter slow = fast;
-            slow.wide = false;
+            slow.level = velk::simd::Level::portable;
+            slow.kanjiWords = false;
             for (int round = 0; round < 25; ++round) {
                 const std::string in = velk::test::randomText(rng, pools, 700);
                 for (std::size_t block : {2, 63, 64, 65, 129, 100000}) {
@@ -70,5 +77,10 @@ TEST(S2jFastPaths, AgreeWithTheByteLoop) {
         }
     }
 }
+
+// Otherwise kanji runs silently go a pair at a time at every level.
+TEST(S2jKanjiWords, TheTableMapsOnlyFirstBytes) { EXPECT_TRUE(makeConverter(4, 1).kanjiWords); }
+
+VELK_FOR_EVERY_LEVEL(S2jFastPaths);
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "j2sconv/jis_shortcut.h"
+#include "simd/jis_shortcut.h"
 
 #include <cstddef>
 
-namespace velk::j2s {
+namespace velk::simd {
 
-JisShortcut findJisShortcut(const KanjiEntry* table) {
+JisShortcut findJisShortcut(const std::uint8_t* table) {
     JisShortcut s;
     s.count = 0;
     for (int lead = 0xA1; lead <= 0xFE; ++lead) {
@@ -12,7 +12,7 @@ JisShortcut findJisShortcut(const KanjiEntry* table) {
             const int row = lead - 0xA0, cell = second - 0xA0;
             const int sjisLead = (row + 1) / 2 + (row <= 62 ? 0x80 : 0xC0);
             const int sjisSecond = row % 2 != 0 ? cell + 0x3F + (cell >= 64 ? 1 : 0) : cell + 0x9E;
-            const KanjiEntry& e = table[lead * 256 + second];
+            const std::uint8_t* e = table + 2 * (lead * 256 + second);
             if (e[0] == sjisLead && e[1] == sjisSecond) continue;
             if (s.count == static_cast<int>(s.irregular.size())) {
                 s.count = -1;
@@ -24,4 +24,4 @@ JisShortcut findJisShortcut(const KanjiEntry* table) {
     return s;
 }
 
-}  // namespace velk::j2s
+}  // namespace velk::simd

@@ -1,0 +1,88 @@
+// s2j 64 input bytes at a time with AVX2: the byte tests of a window become
+// masks as in the AVX-512 kernel, the single bytes come from the nibble
+// look-up, kanji from the table one by one, and the kept bytes are packed
+// eight at a time.
+#include "simd/avx2/common.h"
+#include "simd/avx2/kernels.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+
+namespace velk::simd::avx2 {
+
+namespace {
+
+// Two slots an input byte, its shift code then its own byte, for 32 bytes.
+VELK_AVX2 void interleave(__m256i codes, __m256i bytes, std::uint8_t* slots) {
+    const __m256i low = _mm256_unpacklo_epi8(codes, bytes);
+    const __m256i high = _mm256_unpackhi_epi8(codes, bytes);
+    store(slots, _mm256_permute2x128_si256(low, high, 0x20));
+    store(slots + 32, _mm256_permute2x128_si256(low, high, 0x31));
+}
+
+}  // namespace
+
+VELK_AVX2 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n,
+                          std::int64_t base, S2jCursor& cursor) {
+    Lookup single;
+    loadLookup(single, tables.single);
+    alignas(32) std::uint8_t bytes[64];
+    alignas(32) std::uint8_t slots[128];
+
+    std::size_t i = cursor.in;
+    std::uint8_t* o = cursor.out;
+    bool open = cursor.kanjiOpen;
+    std::int64_t lineFeeds = cursor.lineFeeds;
+    std::int64_t lineStart = cursor.lineStart;
+
+    while (i + 64 <= n) {
+        const Window v = loadWindow(in + i);
+        const __m256i low = lookup(single, v.low);
+        const __m256i high = lookup(single, v.high);
+        const std::uint64_t firstBytes = bitsOf(leadBytesOf(v.low), leadBytesOf(v.high));
+        const std::uint64_t lineFeedBytes = equalBits(v, 0x0A);
+        const std::uint64_t lineEndBytes = lineFeedBytes | equalBits(v, 0x0D);
+
+        std::uint64_t leads = leadBytes(firstBytes);
+        std::uint64_t window = ~std::uint64_t{0};
+        const std::size_t step = holdLastLead(leads, window);
+        const std::uint64_t starts = window & ~(leads << 1);
+        const std::uint64_t lineEnds = starts & lineEndBytes;
+        const std::uint64_t singles = starts & ~firstBytes & ~lineEnds;
+        if (singles & zeroBits(low, high)) break;  // the byte loop reports it
+
+        store(bytes, low);
+        store(bytes + 32, high);
+        if (leads != 0 && kanjiByTable(in + i, leads, tables.kanji, bytes)) break;
+
+        // CR and LF are dropped; every other byte of the window gives one.
+        const std::uint64_t kept = window & ~lineEnds;
+        if (!tables.shiftCodes) {
+            o += compress(bytes, kept, o);
+        } else {
+            const std::uint64_t shifts = shiftsBefore(leads, singles, open);
+            const __m256i shiftOut = _mm256_set1_epi8(0x29);
+            const __m256i kanjiIn = _mm256_set1_epi8(0x28);
+            interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(leads))),
+                       _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes)), slots);
+            interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(leads >> 32))),
+                       _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 32)), slots + 64);
+            std::uint64_t firstKept, secondKept;
+            slotMasks(shifts, kept, firstKept, secondKept);
+            o += compress(slots, firstKept, o);
+            o += compress(slots + 64, secondKept, o);
+        }
+        countLineFeeds(lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
+                       lineStart);
+        i += step;
+    }
+
+    cursor.in = i;
+    cursor.out = o;
+    cursor.kanjiOpen = open;
+    cursor.lineFeeds = lineFeeds;
+    cursor.lineStart = lineStart;
+}
+
+}  // namespace velk::simd::avx2
+
+#endif

@@ -1,0 +1,69 @@
+// The one place that picks a kernel by level.
+#include "simd/avx2/kernels.h"
+#include "simd/avx512/kernels.h"
+#include "simd/simd.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VELK_X86 1
+#endif
+
+namespace velk::simd {
+
+#ifdef VELK_X86
+#define VELK_PICK(level, call, otherwise)            \
+    switch (level) {                                 \
+        case Level::avx512:                          \
+            return avx512::call;                     \
+        case Level::avx2:                            \
+            return avx2::call;                       \
+        default:                                     \
+            return otherwise;                        \
+    }
+#else
+// Only the portable level here: the vector calls stay unevaluated, which
+// still counts their arguments as used.
+#define VELK_PICK(level, call, otherwise)             \
+    (void)(level);                                    \
+    (void)sizeof(decltype(avx2::call)*);              \
+    return otherwise;
+#endif
+
+void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, std::size_t n,
+                std::int64_t base, S2jCursor& cursor) {
+    VELK_PICK(level, s2jWindows(tables, in, n, base, cursor), void())
+}
+
+void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
+                std::uint8_t* out, J2sCursor& cursor) {
+    VELK_PICK(level, j2sWindows(tables, in, n, out, cursor), void())
+}
+
+std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                           const std::uint8_t* plain, bool& stopped) {
+    VELK_PICK(level, plainRun(src, n, dst, plain, stopped), std::size_t{0})
+}
+
+std::uint32_t plainChars(Level level, const std::uint8_t* src, std::uint32_t length,
+                         std::uint8_t* out, const std::uint8_t* plain) {
+    bool stopped = false;
+    VELK_PICK(level, plainChars(src, length, out, plain),
+              static_cast<std::uint32_t>(portable::plainRun(src, length, out, plain, stopped)))
+}
+
+std::uint32_t shortcutKanji(Level level, const std::uint8_t* src, std::uint32_t pairs,
+                            std::uint8_t* out, const JisShortcut& jis) {
+    if (jis.count < 0) return 0;
+    VELK_PICK(level, shortcutKanji(src, pairs, out, jis), 0u)
+}
+
+bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
+                std::size_t e, std::size_t& w) {
+    VELK_PICK(level, trimSingle(rule, record, r, e, w), false)
+}
+
+bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
+                std::size_t e, std::size_t& w) {
+    VELK_PICK(level, trimDouble(rule, record, r, e, w), false)
+}
+
+}  // namespace velk::simd

@@ -1,0 +1,119 @@
+// The fast paths of both converters, at the level the caller's tables carry.
+// A kernel never reports an error: it stops before the first byte that needs
+// a decision (a byte or pair without mapping, a shift code where the walk
+// decides) and leaves it to the caller's byte loop, whose output it matches
+// byte for byte. Tables come as plain arrays, so the kernels depend on no
+// converter's own structures.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "simd/jis_shortcut.h"
+#include "simd/level.h"
+#include "simd/portable/runs.h"
+
+namespace velk::simd {
+
+// --- s2j: Shift JIS text to JEF/EBCDIC, 64 input bytes a window ---
+
+struct S2jTables {
+    const std::uint8_t* single;  // byte to EBCDIC, 0 = no mapping
+    const std::uint8_t* kanji;   // 65,536 two-byte JEF entries, 0 0 = no mapping
+    bool shiftCodes;             // bracket kanji runs with 0x28 ... 0x29
+};
+
+struct S2jCursor {
+    std::size_t in;          // next input byte; always the start of a character
+    std::uint8_t* out;       // next output byte
+    bool kanjiOpen;
+    std::int64_t lineFeeds;  // LF bytes seen
+    std::int64_t lineStart;  // input offset where the current line begins
+};
+
+// Converts windows of in[cursor.in, n) while at least 64 bytes remain,
+// dropping CR and LF. out must have room for twice the input converted;
+// base is the input offset of in[0]. Nothing at the portable level.
+void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, std::size_t n,
+                std::int64_t base, S2jCursor& cursor);
+
+// --- j2s stream: JEF/EBCDIC with shift codes to Shift JIS ---
+
+struct J2sTables {
+    const std::uint8_t* plain;  // byte to output, 0 where the byte loop decides
+    // 65,536 two-byte entries plus one spare, 0 0 = no mapping; the shift
+    // codes as lead bytes map to nothing.
+    const std::uint8_t* kanji;
+    const JisShortcut* jis;     // count < 0: no arithmetic
+};
+
+struct J2sCursor {
+    std::size_t in;   // next input byte; always the start of a character
+    std::size_t out;  // next output byte
+    bool doubleByte;
+};
+
+// Converts windows of in[cursor.in, n) while at least 64 bytes remain.
+// Stops before a window with a character without mapping, or a shift-code
+// byte that is the second byte of a kanji. Output never runs ahead of input.
+// Nothing at the portable level.
+void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
+                std::uint8_t* out, J2sCursor& cursor);
+
+// The vector part of plainRun: whole vectors only.
+std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                           const std::uint8_t* plain, bool& stopped);
+
+// Plain single bytes from src[0, n) through `plain` while they map; returns
+// how many. stopped says a byte that needs a decision ended the run (rather
+// than the end of what the kernels take: they may leave up to 7 bytes).
+// dst may be written up to src's length (output never ahead of input).
+inline std::size_t plainRun(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                            const std::uint8_t* plain, bool& stopped) {
+    std::size_t done = 0;
+    stopped = false;
+    if (level != Level::portable) {
+        done = plainRunVector(level, src, n, dst, plain, stopped);
+        if (stopped) return done;
+    }
+    return done + portable::plainRun(src + done, n - done, dst + done, plain, stopped);
+}
+
+// Kanji pairs from src[0, n) through `kanji` while they map; returns the
+// bytes converted (even). May leave up to 7 bytes. Words at every level:
+// the vector levels meet kanji runs in their windows.
+inline std::size_t kanjiRun(Level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
+                            const std::uint8_t* kanji) {
+    return portable::kanjiRun(src, n, dst, kanji);
+}
+
+// --- j2s record walk: a character run and a kanji run ---
+
+// Characters of src[0, length) through `plain` (0 where the walk decides);
+// returns how many it converted from the start. Words at the portable level.
+std::uint32_t plainChars(Level level, const std::uint8_t* src, std::uint32_t length,
+                         std::uint8_t* out, const std::uint8_t* plain);
+
+// Kanji pairs that the JIS arithmetic converts; returns how many from the start.
+std::uint32_t shortcutKanji(Level level, const std::uint8_t* src, std::uint32_t pairs,
+                            std::uint8_t* out, const JisShortcut& jis);
+
+// --- j2s field trimming ---
+
+struct TrimRule {
+    bool start;    // drop leading pads
+    bool end;      // drop trailing pads
+    bool squeeze;  // keep only the first pad of each inner run
+    bool empty;    // a field of pads only becomes empty
+};
+
+// Write the trimmed content of record[r, e) at record + w (w <= r) and
+// return true with w moved past it; or return false and change nothing when
+// the content is longer than 64 bytes, the level has no kernel, or (double
+// bytes) the content is not whole full-width characters.
+bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
+                std::size_t e, std::size_t& w);
+bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
+                std::size_t e, std::size_t& w);
+
+}  // namespace velk::simd
