@@ -162,6 +162,8 @@ TEST(Driver, DispatchesWithArgumentsInOrder) {
 
 // The exit status, the closing line and the log notice for each kind of result.
 TEST(Driver, KeepsTheJ2sLogOnlyAfterConversionErrors) {
+    // Its own folder: the same test in the other test program would make the same log names.
+    setenv("VELK_LOG_DIR", velk::test::makeTempDir().c_str(), 1);
     for (std::int32_t result : {-1, 0, 3, -11}) {
         for (int k = 0; k < 4; ++k) {
             const int optLog = k % 2;
@@ -178,6 +180,7 @@ TEST(Driver, KeepsTheJ2sLogOnlyAfterConversionErrors) {
             std::remove(log.c_str());
         }
     }
+    unsetenv("VELK_LOG_DIR");
 }
 
 TEST(Driver, RejectedLineWaitsForAKeyPerScreen) {

@@ -79,7 +79,7 @@ std::string reachableBinary() {
 namespace {
 
 RunResult runInSession(std::vector<std::string> argv, const std::string& velkVar,
-                       bool unprivileged) {
+                       bool unprivileged, const std::string& logDir = "") {
     const std::string dir = makeTempDir();
     const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
     // Built before the fork: other threads may be running velk too.
@@ -97,6 +97,7 @@ RunResult runInSession(std::vector<std::string> argv, const std::string& velkVar
         if (unprivileged && getuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
             _exit(126);
         if (!velkVar.empty()) setenv("VELK", velkVar.c_str(), 1);
+        if (!logDir.empty()) setenv("VELK_LOG_DIR", logDir.c_str(), 1);
         execv(args[0], args.data());
         _exit(127);
     }
@@ -138,7 +139,9 @@ FileRun runOnFile(const std::vector<std::string>& options, const std::string& in
     }
     args.insert(args.end(), more.begin(), more.end());
     FileRun r;
-    static_cast<RunResult&>(r) = runVelk(args);
+    // A log of its own: runs of other test programs share the binary's folder.
+    args.insert(args.begin(), VELK_BINARY);
+    static_cast<RunResult&>(r) = runInSession(std::move(args), "", false, dir);
     r.output = readFile(dir + "/out");
     // The notice is "\n\n" + path + the text below.
     if (auto at = r.err.find("に変換エラーのログを出力しました。"); at != std::string::npos) {
