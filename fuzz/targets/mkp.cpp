@@ -60,7 +60,7 @@ void checkAgainstReader(const std::vector<std::string>& lines) {
             }
         }
         // The walk takes a record of the length the maker counted.
-        if (!bad) FUZZ_CHECK(layout.sourceBytes == p.sourceLength);
+        if (!bad) FUZZ_CHECK(static_cast<std::int64_t>(layout.sourceBytes) == p.sourceLength);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "driver/command_line.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -38,10 +39,12 @@ bool readPath(const char* arg, std::string& out) {
     return true;
 }
 
-template <typename... Args>
-void setReason(CommandLine& cl, const char* format, Args... args) {
+[[gnu::format(printf, 2, 3)]] void setReason(CommandLine& cl, const char* format, ...) {
     char text[kMaxPathLength + 256];
-    std::snprintf(text, sizeof text, format, args...);
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
     cl.reason = text;
 }
 
