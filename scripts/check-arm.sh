@@ -53,6 +53,8 @@ commands=(
   "j2s 0 3 1 $in/records.jef OUT $in/rec.ptn 0 1"
   "j2s 0 3 1 $in/records.jef OUT $in/rec.ptn 1 0"
   "j2s 0 1 1 $in/records.jef OUT $in/rec.ptn 0 5"
+  "j2u 0 3 0 $in/text.jef OUT"
+  "j2u 0 3 1 $in/records.jef OUT $in/rec.ptn 0 1"
 )
 
 echo "== Running each command under $(basename "$qemu") and natively"
