@@ -42,26 +42,20 @@ std::string cards(const std::vector<std::string>& entries, const std::string& id
     return text;
 }
 
-// Text in EBCDIC, for the characters the records below use.
+// Text in EBCDIC, for the characters the records below use; others are spaces.
 std::string ebcdic(const std::string& text) {
+    static const struct {
+        char first, last;
+        unsigned char code;
+    } runs[] = {{'0', '9', 0xF0}, {'A', 'I', 0xC1}, {'J', 'R', 0xD1}, {'S', 'Z', 0xE2},
+                {'a', 'i', 0x81}, {'j', 'r', 0x91}, {'s', 'z', 0xA2}};
+    const std::string signs = ".+$*-/,", signCodes = "\x4B\x4E\x5B\x5C\x60\x61\x6B";
     std::string out;
     for (char c : text) {
-        unsigned char e = 0x40;
-        if (c >= '0' && c <= '9') e = static_cast<unsigned char>(0xF0 + (c - '0'));
-        else if (c >= 'A' && c <= 'I') e = static_cast<unsigned char>(0xC1 + (c - 'A'));
-        else if (c >= 'J' && c <= 'R') e = static_cast<unsigned char>(0xD1 + (c - 'J'));
-        else if (c >= 'S' && c <= 'Z') e = static_cast<unsigned char>(0xE2 + (c - 'S'));
-        else if (c >= 'a' && c <= 'i') e = static_cast<unsigned char>(0x81 + (c - 'a'));
-        else if (c >= 'j' && c <= 'r') e = static_cast<unsigned char>(0x91 + (c - 'j'));
-        else if (c >= 's' && c <= 'z') e = static_cast<unsigned char>(0xA2 + (c - 's'));
-        else if (c == '.') e = 0x4B;
-        else if (c == '+') e = 0x4E;
-        else if (c == '$') e = 0x5B;
-        else if (c == '*') e = 0x5C;
-        else if (c == '-') e = 0x60;
-        else if (c == '/') e = 0x61;
-        else if (c == ',') e = 0x6B;
-        out += static_cast<char>(e);
+        char e = signs.find(c) != std::string::npos ? signCodes[signs.find(c)] : '\x40';
+        for (const auto& r : runs)
+            if (c >= r.first && c <= r.last) e = static_cast<char>(r.code + (c - r.first));
+        out += e;
     }
     return out;
 }
