@@ -227,18 +227,4 @@ TEST(J2u, WriteFailureNamesTheUtf8File) {
     EXPECT_NE(r.out.find("UTF-8ファイルの書き込みでエラーが発生しました(原因="), std::string::npos) << r.out;
 }
 
-// The benchmark's words, UTF-8 to JEF and back.
-TEST(J2u, BenchmarkTextRoundTripsThroughU2j) {
-    const std::string text =
-        "\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE5\x8D\x83\xE4\xBB\xA3\xE7\x94\xB0\xE5\x8C\xBA "
-        "TEL 03-1234-5678 No.A12345 \xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3 "
-        "\xE3\x81\xB2\xE3\x82\x89\xE3\x81\x8C\xE3\x81\xAA\xE3\x80\x81\xE3\x82\xAB\xE3\x82\xBF "
-        "(+5.2%) STATUS=\"OK\", the lazy dog.";
-    const auto jef = runOnFile({"u2j", "0", "4", "1"}, text);
-    ASSERT_EQ(jef.status, 0);
-    const auto back = runOnFile({"j2u", "0", "3", "0"}, jef.output);
-    EXPECT_EQ(back.status, 0);
-    EXPECT_EQ(back.output, text);
-}
-
 }  // namespace
