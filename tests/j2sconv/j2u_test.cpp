@@ -156,31 +156,6 @@ TEST(J2u, EveryJefCodeAgainstJ2sAndIconv) {
                 sameJef, undefined);
 }
 
-// The same with a pattern: one kanji a record, the record walk's paths.
-TEST(J2u, EveryJefCodeAsRecords) {
-    if (!haveCp932()) GTEST_SKIP() << "no CP932 in iconv";
-    std::string jef;
-    for (unsigned code = 0; code < 65536; ++code) {
-        jef += static_cast<char>(code >> 8);
-        jef += static_cast<char>(code);
-    }
-    const auto sjisRun = runOnFile({"j2s", "0", "1", "1"}, jef, "NNNNNNNN\n", {"1"});
-    const auto utf8Run = runOnFile({"j2u", "0", "1", "1"}, jef, "NNNNNNNN\n", {"1"});
-    // Four kanji a record, then CR LF.
-    ASSERT_EQ(sjisRun.output.size(), 65536u / 4 * 10);
-    std::string expected;
-    for (std::size_t at = 0; at < sjisRun.output.size(); at += 2) {
-        const std::string unit = sjisRun.output.substr(at, 2);
-        if (unit == "\r\n") {
-            expected += unit;
-            continue;
-        }
-        expected += iconvAll("UTF-8", "CP932", unit).value_or(kIdeographicSpace);
-    }
-    EXPECT_EQ(utf8Run.output, expected);
-    EXPECT_EQ(utf8Run.status, 1);
-}
-
 // Characters CP932 leaves undefined, and what stays as in j2s.
 TEST(J2u, ConversionErrorsMessageSubstituteResult) {
     const std::string sp = kIdeographicSpace;
