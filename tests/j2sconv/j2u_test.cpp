@@ -96,17 +96,6 @@ TEST(J2uStage, RandomTextAsIconvConvertsIt) {
     }
 }
 
-// No optConv table yields such bytes; a table that did would have them narrowed.
-TEST(J2uTables, SingleBytesNarrowedToCp932) {
-    velk::ByteTable e2a{};
-    const unsigned char outputs[] = {0x41, 0xB1, 0x80, 0xA0, 0x81, 0xE0, 0xFD, 0xFF};
-    for (unsigned k = 0; k < sizeof outputs; ++k) e2a[k] = outputs[k];
-    const velk::ByteTable& narrowed = j2s::utf8SingleBytes(e2a);
-    EXPECT_EQ(&narrowed, &j2s::utf8SingleBytes(e2a));  // built once
-    const unsigned char kept[] = {0x41, 0xB1, 0, 0, 0, 0, 0, 0};
-    for (unsigned k = 0; k < sizeof outputs; ++k) EXPECT_EQ(narrowed[k], kept[k]) << k;
-}
-
 // Every JEF code in one stream through j2s and j2u: j2u writes what iconv
 // makes of j2s's output, and logs exactly the codes whose Shift-JIS CP932
 // lacks besides those j2s logs. Then u2j takes the UTF-8 back to JEF.
