@@ -54,17 +54,12 @@ TEST(CommandLine, AcceptsAndRejectsInOrder) {
         {{"mkp", "2", "0", "0", "a", "b"}, true, "mkp", true, 2},
         {{"mkp", "1", "3", "0", "a", "b"}, true, "mkp", true, 1},
         {{"mkp", "0", "2", "1", "a", "b", "ignored"}, false, nullptr, true, 0},
-        // u2j checks exactly what s2j checks.
-        {{"u2j", "1", "1", "0", "a"}, true, "u2j", false, 0},
+        // u2j and j2u are checked by the s2j and j2s rules.
         {{"u2j", "1", "5", "0", "a", "b"}, true, "u2j", true, 1},
         {{"u2j", "0", "9", "2", "a", "b"}, true, "u2j", true, 0},
         {{"u2j", "1", "4", "1", "a", p260}, true, "u2j", true, 1},
         {{"U2J", "1", "4", "1", "a", "b"}, true, nullptr, false, 0},
-        // j2u checks exactly what j2s checks.
         {{"j2u", "1", "4", "0", "a", "b"}, true, "j2u", true, 1},
-        {{"j2u", "0", "3", "-1", "a", "b"}, true, "j2u", true, 0},
-        {{"j2u", "1", "3", "0", "a", p260}, true, "j2u", true, 1},
-        {{"j2u", "1", "3", "0", "a", "b", "p", "2"}, true, "j2u", true, 1},
         {{"j2u", "1", "3", "0", "a", "b", "p", "1", "9"}, true, "j2u", true, 1},
         {{"j2u", "1", "3", "0", "a", "b", "p", "1", "8"}, false, nullptr, true, 1},
     };
@@ -92,43 +87,30 @@ std::string said(const T&... parts) {
     return s.str();
 }
 
-std::int32_t fakeS2j(int a, int b, int c, const char* p, const char* q) {
-    called = said("s2j", a, b, c, p, q);
+// Stand-ins for the three-number and the j2s-shaped workers, named by W.
+template <const char* W>
+std::int32_t fake(int a, int b, int c, const char* p, const char* q) {
+    called = said(W, a, b, c, p, q);
     return nextResult;
 }
 
+template <const char* W>
 std::int32_t fakeJ2s(int a, int b, int c, int d, int e, const char* p, const char* q, const char* r,
                      char* log, std::size_t) {
-    called = said("j2s", a, b, c, d, e, p, q, r);
+    called = said(W, a, b, c, d, e, p, q, r);
     logPath = log;
     velk::test::writeFile(log, "");
     return nextResult;
 }
-
-std::int32_t fakeJ2u(int a, int b, int c, int d, int e, const char* p, const char* q, const char* r,
-                     char* log, std::size_t) {
-    called = said("j2u", a, b, c, d, e, p, q, r);
-    logPath = log;
-    velk::test::writeFile(log, "");
-    return nextResult;
-}
-
-std::int32_t fakeU2j(int a, int b, int c, const char* p, const char* q) {
-    called = said("u2j", a, b, c, p, q);
-    return nextResult;
-}
-
-std::int32_t fakeMkp(int a, int b, int c, const char* p, const char* q) {
-    called = said("mkp", a, b, c, p, q);
-    return nextResult;
-}
+constexpr char kS2j[] = "s2j", kJ2s[] = "j2s", kMkp[] = "mkp", kU2j[] = "u2j", kJ2u[] = "j2u";
 
 int run(const std::vector<std::string>& args, std::string* err = nullptr) {
     called.clear();
     keyWaits = 0;
     testing::internal::CaptureStderr();
     const int status = withArgv(args, [](int argc, const char** argv) {
-        return velk::runDriver(argc, argv, {fakeS2j, fakeJ2s, fakeMkp, fakeU2j, fakeJ2u, [] { ++keyWaits; }});
+        return velk::runDriver(argc, argv, {fake<kS2j>, fakeJ2s<kJ2s>, fake<kMkp>, fake<kU2j>, fakeJ2s<kJ2u>,
+                                           [] { ++keyWaits; }});
     });
     const std::string captured = testing::internal::GetCapturedStderr();
     if (err) *err = captured;

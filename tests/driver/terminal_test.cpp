@@ -174,13 +174,6 @@ private:
 };
 
 TEST(Terminal, WaitsForAKeyOnlyWhenAPersonCanAnswer) {
-    {  // Everything on the terminal, in the foreground: raw mode until a key.
-        Terminal t({{"v"}});
-        ASSERT_TRUE(t.until([&] { return !t.canonical(); }));
-        t.type("x");
-        EXPECT_EQ(t.finish(), 0);
-        EXPECT_TRUE(t.canonical());
-    }
     const std::string dir = makeTempDir();
     const struct {
         const char* what;
@@ -205,7 +198,7 @@ TEST(Terminal, SignalsDuringTheWaitRestoreTheTerminal) {
         EXPECT_EQ(t.finish(), 128 + SIGTERM);
         EXPECT_TRUE(t.canonical());
     }
-    {  // Ctrl-Z gives the shell its line mode back; fg puts raw mode back.
+    {  // Raw mode until a key; Ctrl-Z gives the shell its line mode back, fg raw mode.
         Terminal t({{"v"}});
         ASSERT_TRUE(t.until([&] { return !t.canonical(); }));
         t.signal(SIGTSTP);

@@ -96,17 +96,6 @@ TEST(J2uStage, RandomTextAsIconvConvertsIt) {
     }
 }
 
-// No optConv table yields such bytes; a table that did would have them narrowed.
-TEST(J2uTables, SingleBytesNarrowedToCp932) {
-    velk::ByteTable e2a{};
-    const unsigned char outputs[] = {0x41, 0xB1, 0x80, 0xA0, 0x81, 0xE0, 0xFD, 0xFF};
-    for (unsigned k = 0; k < sizeof outputs; ++k) e2a[k] = outputs[k];
-    const velk::ByteTable& narrowed = j2s::utf8SingleBytes(e2a);
-    EXPECT_EQ(&narrowed, &j2s::utf8SingleBytes(e2a));  // built once
-    const unsigned char kept[] = {0x41, 0xB1, 0, 0, 0, 0, 0, 0};
-    for (unsigned k = 0; k < sizeof outputs; ++k) EXPECT_EQ(narrowed[k], kept[k]) << k;
-}
-
 // Every JEF code in one stream through j2s and j2u: j2u writes what iconv
 // makes of j2s's output, and logs exactly the codes whose Shift-JIS CP932
 // lacks besides those j2s logs. Then u2j takes the UTF-8 back to JEF.
@@ -156,31 +145,6 @@ TEST(J2u, EveryJefCodeAgainstJ2sAndIconv) {
                 sameJef, undefined);
 }
 
-// The same with a pattern: one kanji a record, the record walk's paths.
-TEST(J2u, EveryJefCodeAsRecords) {
-    if (!haveCp932()) GTEST_SKIP() << "no CP932 in iconv";
-    std::string jef;
-    for (unsigned code = 0; code < 65536; ++code) {
-        jef += static_cast<char>(code >> 8);
-        jef += static_cast<char>(code);
-    }
-    const auto sjisRun = runOnFile({"j2s", "0", "1", "1"}, jef, "NNNNNNNN\n", {"1"});
-    const auto utf8Run = runOnFile({"j2u", "0", "1", "1"}, jef, "NNNNNNNN\n", {"1"});
-    // Four kanji a record, then CR LF.
-    ASSERT_EQ(sjisRun.output.size(), 65536u / 4 * 10);
-    std::string expected;
-    for (std::size_t at = 0; at < sjisRun.output.size(); at += 2) {
-        const std::string unit = sjisRun.output.substr(at, 2);
-        if (unit == "\r\n") {
-            expected += unit;
-            continue;
-        }
-        expected += iconvAll("UTF-8", "CP932", unit).value_or(kIdeographicSpace);
-    }
-    EXPECT_EQ(utf8Run.output, expected);
-    EXPECT_EQ(utf8Run.status, 1);
-}
-
 // Characters CP932 leaves undefined, and what stays as in j2s.
 TEST(J2u, ConversionErrorsMessageSubstituteResult) {
     const std::string sp = kIdeographicSpace;
@@ -225,20 +189,6 @@ TEST(J2u, WriteFailureNamesTheUtf8File) {
     const auto r = velk::test::runVelk({"j2u", "1", "3", "0", dir + "/in", "/dev/full"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("UTF-8ファイルの書き込みでエラーが発生しました(原因="), std::string::npos) << r.out;
-}
-
-// The benchmark's words, UTF-8 to JEF and back.
-TEST(J2u, BenchmarkTextRoundTripsThroughU2j) {
-    const std::string text =
-        "\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\xE5\x8D\x83\xE4\xBB\xA3\xE7\x94\xB0\xE5\x8C\xBA "
-        "TEL 03-1234-5678 No.A12345 \xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3 "
-        "\xE3\x81\xB2\xE3\x82\x89\xE3\x81\x8C\xE3\x81\xAA\xE3\x80\x81\xE3\x82\xAB\xE3\x82\xBF "
-        "(+5.2%) STATUS=\"OK\", the lazy dog.";
-    const auto jef = runOnFile({"u2j", "0", "4", "1"}, text);
-    ASSERT_EQ(jef.status, 0);
-    const auto back = runOnFile({"j2u", "0", "3", "0"}, jef.output);
-    EXPECT_EQ(back.status, 0);
-    EXPECT_EQ(back.output, text);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // Whole files under patterns, through the binary: pattern choice, record
-// boundaries, shift codes, buffer growth, the error log, hard failures, and
-// the CSV a user expects.
+// boundaries, shift codes, buffer growth, the error log and hard failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,25 +102,6 @@ TEST(RecordConvert, ManyRecordsAcrossReadChunks) {
     EXPECT_EQ(r.status, 1);  // the lone lead byte at the end
     expectSameBytes(r.output, expected);
     EXPECT_EQ(r.log, "JEF->シフトJIS 変換エラー(JEF=0xb0/" + std::to_string(in.size()) + "バイト目)\n");
-}
-
-// A hand-written pattern over records of kana text, kanji, a signed zoned
-// and a packed amount, converted to the CSV a user expects.
-TEST(RecordConvert, KanaKanjiZonedAndPackedToCsv) {
-    // Text and kanji of both records, made mainframe-side by s2j (kana tables, no shift codes).
-    const auto text = test::runOnFile({"s2j", "0", "1", "0"}, "ﾔﾏﾀﾞ ﾀﾛｳ  山田太郎\r\nｽｽﾞｷ      鈴木　　\r\n");
-    ASSERT_EQ(text.output.size(), 36u);
-    const std::string data = text.output.substr(0, 18) + "\xF1\xF2\xF3\xF4\xF5\xF6\xC7" + "\x12\x34\x56\x7D" +
-                             text.output.substr(18, 18) + "\xF0\xF0\xF1\xF0\xF0\xF5\xD0" +
-                             std::string("\x00\x00\x04\x2C", 4);
-    const auto r = test::runOnFile({"j2s", "1", "1", "1"}, data,
-                                   "# name, name in kanji, balance, change\n"
-                                   "\"xxxxxxxxxx\",\"NNNNNNNN\",SSSSS.SS,CCCCCCC\n",
-                                   {"0", "1"});
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.output,
-              "\"ﾔﾏﾀﾞ ﾀﾛｳ\",\"山田太郎\",+12345.67,-1234567\r\n"
-              "\"ｽｽﾞｷ\",\"鈴木\",-00100.50,+0000042\r\n");
 }
 
 }  // namespace

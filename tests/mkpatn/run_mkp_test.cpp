@@ -1,6 +1,6 @@
 // The mkp command as a user runs it: files, messages, results, exit status;
-// then copy-books to CSV, mkp writing the pattern and j2s converting
-// mainframe records through it.
+// then the sample copy-book to CSV, mkp writing the pattern and j2s
+// converting mainframe records through it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,35 +69,6 @@ TEST(CopyBookToCsv, SampleCustomersRoundTrip) {
               "\"C0002\",\"佐藤花子\",\"ｻﾄｳ ﾊﾅｺ\",-00005.05,003,20231201,20240220\r\n"
               "\"C0003\",\"鈴木一\",\"ｽｽﾞｷ ｲﾁ\",+12345.60,127,20240228,20240301\r\n"
               "\"C0004\",\"高橋誠\",\"ﾀｶﾊｼ ﾏｺﾄ\",-00999.00,000,00000000,00000000\r\n");
-}
-
-// A header and a detail layout over one record area: each pattern line gets
-// a keyword prefix naming its record type before j2s can choose between them.
-TEST(CopyBookToCsv, RedefinedLayoutsChosenByKeyword) {
-    const auto mkp = velk::test::runOnFile({"mkp", "0", "1", "1"},
-                                           "       01  TRADE-REC.\n"
-                                           "           05  REC-TYPE        PIC X.\n"
-                                           "           05  HEADER.\n"
-                                           "               10  TRADE-DATE  PIC 9(8).\n"
-                                           "               10  BRANCH      PIC X(3).\n"
-                                           "           05  DETAIL REDEFINES HEADER.\n"
-                                           "               10  ITEM-NAME   PIC N(2).\n"
-                                           "               10  QTY         PIC S9(3) COMP-3.\n"
-                                           "               10  PRICE       PIC S9(5)V9(2)\n"
-                                           "                               USAGE PACKED-DECIMAL.\n"
-                                           "               10  FILLER      PIC X.\n");
-    const std::string header = "\"X\",99999999,\"XXX\"\n", detail = "\"X\",\"NNNN\",CCC,CCCCC.CC,\"X\"\n";
-    ASSERT_EQ(mkp.output, header + detail);
-    // H, a date and a branch; then D, two kanji, a count and a price, twice.
-    const std::string data = std::string("\xC8\xF2\xF0\xF2\xF4\xF0\xF4\xF0\xF1\xE3\xD2\xE8") +
-                             "\xC4\xCA\xC6\xC3\xE3" + std::string("\x01\x2C\x12\x34\x56\x7D\x40", 7) +
-                             "\xC4\xB1\xF6\x40\x40" + std::string("\x00\x5C\x00\x00\x09\x9C\x40", 7);
-    const auto csv = velk::test::runOnFile({"j2s", "0", "3", "1"}, data, "1:H:" + header + "1:D:" + detail);
-    ASSERT_EQ(csv.status, 0) << csv.out;
-    EXPECT_EQ(csv.output,
-              "\"H\",20240401,\"TKY\"\r\n"
-              "\"D\",\"米茶\",+012,-12345.67,\" \"\r\n"
-              "\"D\",\"塩　\",+005,+00000.99,\" \"\r\n");
 }
 
 }  // namespace

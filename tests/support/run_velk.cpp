@@ -15,6 +15,8 @@
 
 namespace velk::test {
 
+constexpr auto kEveryoneReadsAndRuns = static_cast<std::filesystem::perms>(0755);
+
 std::string velkDir() { return std::filesystem::path(VELK_BINARY).parent_path().string(); }
 
 std::string makeTempDir() {
@@ -26,11 +28,7 @@ std::string makeTempDir() {
             if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
             path = name;
             // Open to every user: some runs drop to an unprivileged one.
-            std::filesystem::permissions(path, std::filesystem::perms::owner_all |
-                                                   std::filesystem::perms::group_read |
-                                                   std::filesystem::perms::group_exec |
-                                                   std::filesystem::perms::others_read |
-                                                   std::filesystem::perms::others_exec);
+            std::filesystem::permissions(path, kEveryoneReadsAndRuns);
         }
         ~Root() {
             std::error_code ec;
@@ -64,19 +62,11 @@ std::string reachableBinary() {
         const std::string path = dir + "/velk";
         std::filesystem::copy_file(VELK_BINARY, path);
         std::filesystem::permissions(dir, std::filesystem::perms::all);
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all |
-                                               std::filesystem::perms::group_exec |
-                                               std::filesystem::perms::others_exec |
-                                               std::filesystem::perms::group_read |
-                                               std::filesystem::perms::others_read);
+        std::filesystem::permissions(path, kEveryoneReadsAndRuns);
         return path;
     }();
     return copy;
 }
-
-}  // namespace
-
-namespace {
 
 RunResult runInSession(std::vector<std::string> argv, const std::string& velkVar,
                        bool unprivileged, const std::string& logDir = "") {

@@ -12,17 +12,16 @@ namespace {
 using velk::test::exitLine;
 
 // Message lines, as u2j writes them (decoded here; the binary writes Shift-JIS).
+std::string message(const std::string& what, const std::string& value, int line, int column) {
+    return what + " 変換エラー(" + value + ",行=" + std::to_string(line) + ",桁=" + std::to_string(column) +
+           ")\n";
+}
 std::string bad(const std::string& hex, int line, int column) {
-    return "UTF-8 変換エラー(不正なバイト列=0x" + hex + ",行=" + std::to_string(line) +
-           ",桁=" + std::to_string(column) + ")\n";
+    return message("UTF-8", "不正なバイト列=0x" + hex, line, column);
 }
-std::string noJef(const std::string& cp, int line, int column) {
-    return "UTF-8->JEF 変換エラー(U+" + cp + ",行=" + std::to_string(line) + ",桁=" +
-           std::to_string(column) + ")\n";
-}
+std::string noJef(const std::string& cp, int line, int column) { return message("UTF-8->JEF", "U+" + cp, line, column); }
 std::string noEbcdic(const std::string& cp, int line, int column) {
-    return "UTF-8->EBCDIC 変換エラー(U+" + cp + ",行=" + std::to_string(line) + ",桁=" +
-           std::to_string(column) + ")\n";
+    return message("UTF-8->EBCDIC", "U+" + cp, line, column);
 }
 
 TEST(RunU2j, MalformedAndUnmappableInput) {
