@@ -3,6 +3,42 @@
 
 namespace velk {
 
+// The lines that several screens share, joined at compile time.
+#define OPT_LOG \
+    " optLog   : エラーログ出力の有無\n" \
+    "              1:出力する\n" \
+    "              0:出力しない\n"
+
+#define S2J_OPTIONS \
+    " optConv  : 変換オプション\n" \
+    "              1:EBCDIC-カナ(英小文字は変換エラーとなる)\n" \
+    "              2:EBCDIC-カナ(英小文字は英大文字に置き換えてから変換する)\n" \
+    "              3:EBCDIC-英小文字\n" \
+    "              4:EBCDIC-ASCII\n" \
+    " optOther : その他オプション\n" \
+    "              1:JEFの前後にシフトコードを挿入する\n" \
+    "              0:JEFの前後にシフトコードを挿入しない\n"
+
+#define J2S_OPTIONS \
+    " optConv  : 変換オプション\n" \
+    "              1:EBCDIC-カナ\n" \
+    "              2:EBCDIC-英小文字\n" \
+    "              3:EBCDIC-ASCII\n" \
+    " recSize  : 改行コードを付加する場合にレコード長を指定する\n" \
+    "            [付加しない場合は 0 を指定する]\n" \
+    " jefPath  : JEFファイルのパス名\n"
+
+#define J2S_PATTERN_OPTIONS \
+    " patnPath : パターンファイルのパス名\n" \
+    "            [使用しない場合は指定しない]\n" \
+    " optSkip  : シフトコードを読みとばさない\n" \
+    "              1:読みとばさない\n" \
+    "              0:読みとばす\n" \
+    " optTrim  : トリミングの有無\n" \
+    "              0:トリミングしない\n" \
+    "              1:TRIM (全項目を対象)\n" \
+    "              2:LTRIM(    〃      )\n"
+
 const char kS2jUsage[] =
     "***********************************************\n"
     "*** シフトJISコード から JEFコード への変換 ***\n"
@@ -10,17 +46,8 @@ const char kS2jUsage[] =
     "\n"
     ">velk s2j optLog optConv optOther sjisPath jefPath\n"
     "      ~~~\n"
-    " optLog   : エラーログ出力の有無\n"
-    "              1:出力する\n"
-    "              0:出力しない\n"
-    " optConv  : 変換オプション\n"
-    "              1:EBCDIC-カナ(英小文字は変換エラーとなる)\n"
-    "              2:EBCDIC-カナ(英小文字は英大文字に置き換えてから変換する)\n"
-    "              3:EBCDIC-英小文字\n"
-    "              4:EBCDIC-ASCII\n"
-    " optOther : その他オプション\n"
-    "              1:JEFの前後にシフトコードを挿入する\n"
-    "              0:JEFの前後にシフトコードを挿入しない\n"
+    OPT_LOG
+    S2J_OPTIONS
     " sjisPath : SJISファイルのパス名\n"
     " jefPath  : JEFファイルのパス名\n";
 
@@ -31,26 +58,10 @@ const char kJ2sUsage[] =
     "\n"
     ">velk j2s optLog optConv recSize jefPath sjisPath [patnPath] [optSkip] [optTrim]\n"
     "      ~~~\n"
-    " optLog   : エラーログ出力の有無\n"
-    "              1:出力する\n"
-    "              0:出力しない\n"
-    " optConv  : 変換オプション\n"
-    "              1:EBCDIC-カナ\n"
-    "              2:EBCDIC-英小文字\n"
-    "              3:EBCDIC-ASCII\n"
-    " recSize  : 改行コードを付加する場合にレコード長を指定する\n"
-    "            [付加しない場合は 0 を指定する]\n"
-    " jefPath  : JEFファイルのパス名\n"
+    OPT_LOG
+    J2S_OPTIONS
     " sjisPath : SJISファイルのパス名\n"
-    " patnPath : パターンファイルのパス名\n"
-    "            [使用しない場合は指定しない]\n"
-    " optSkip  : シフトコードを読みとばさない\n"
-    "              1:読みとばさない\n"
-    "              0:読みとばす\n"
-    " optTrim  : トリミングの有無\n"
-    "              0:トリミングしない\n"
-    "              1:TRIM (全項目を対象)\n"
-    "              2:LTRIM(    〃      )\n"
+    J2S_PATTERN_OPTIONS
     "              3:LTRIM(    〃      )\n"
     "              さらに詳細な説明はmanual.txtを参照\n";
 
@@ -61,9 +72,7 @@ const char kMkpUsage[] =
     "\n"
     ">velk mkp optLog optCsv optQuote copyPath ptnPath\n"
     "      ~~~\n"
-    " optLog   : エラーログ出力の有無\n"
-    "              1:出力する\n"
-    "              0:出力しない\n"
+    OPT_LOG
     " optCsv   : CSVオプション\n"
     "              0:セパレータを付加しない\n"
     "              1:カンマをセパレータとする\n"
@@ -81,17 +90,8 @@ const char kU2jUsage[] =
     "\n"
     ">velk u2j optLog optConv optOther utf8Path jefPath\n"
     "      ~~~\n"
-    " optLog   : エラーログ出力の有無\n"
-    "              1:出力する\n"
-    "              0:出力しない\n"
-    " optConv  : 変換オプション\n"
-    "              1:EBCDIC-カナ(英小文字は変換エラーとなる)\n"
-    "              2:EBCDIC-カナ(英小文字は英大文字に置き換えてから変換する)\n"
-    "              3:EBCDIC-英小文字\n"
-    "              4:EBCDIC-ASCII\n"
-    " optOther : その他オプション\n"
-    "              1:JEFの前後にシフトコードを挿入する\n"
-    "              0:JEFの前後にシフトコードを挿入しない\n"
+    OPT_LOG
+    S2J_OPTIONS
     " utf8Path : UTF-8ファイルのパス名\n"
     " jefPath  : JEFファイルのパス名\n";
 
@@ -102,26 +102,10 @@ const char kJ2uUsage[] =
     "\n"
     ">velk j2u optLog optConv recSize jefPath utf8Path [patnPath] [optSkip] [optTrim]\n"
     "      ~~~\n"
-    " optLog   : エラーログ出力の有無\n"
-    "              1:出力する\n"
-    "              0:出力しない\n"
-    " optConv  : 変換オプション\n"
-    "              1:EBCDIC-カナ\n"
-    "              2:EBCDIC-英小文字\n"
-    "              3:EBCDIC-ASCII\n"
-    " recSize  : 改行コードを付加する場合にレコード長を指定する\n"
-    "            [付加しない場合は 0 を指定する]\n"
-    " jefPath  : JEFファイルのパス名\n"
+    OPT_LOG
+    J2S_OPTIONS
     " utf8Path : UTF-8ファイルのパス名\n"
-    " patnPath : パターンファイルのパス名\n"
-    "            [使用しない場合は指定しない]\n"
-    " optSkip  : シフトコードを読みとばさない\n"
-    "              1:読みとばさない\n"
-    "              0:読みとばす\n"
-    " optTrim  : トリミングの有無\n"
-    "              0:トリミングしない\n"
-    "              1:TRIM (全項目を対象)\n"
-    "              2:LTRIM(    〃      )\n"
+    J2S_PATTERN_OPTIONS
     "              3:RTRIM(    〃      )\n"
     "              さらに詳細な説明はmanual.txtを参照\n";
 
