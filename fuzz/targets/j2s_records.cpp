@@ -129,7 +129,7 @@ std::size_t checkTrim(int flags, std::uint8_t* record, std::size_t length) {
 Converted walkRecords(const PatternSet& set, std::size_t readLength,
                       std::span<const std::uint8_t> data, const Choices& o) {
     Converted c;
-    RecordTables tables = recordTables(*decodeOptions(o.optConv, 0, o.optSkip, 0).e2a, o.optSkip != 1);
+    CodeTables tables = makeCodeTables(decodeOptions(o.optConv, 0, o.optSkip, 0));
     tables.level = o.level;
     std::vector<RecordLayout> layouts;
     for (const RecordPattern& p : set.patterns) layouts.push_back(layoutFor(p));
@@ -229,7 +229,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::vector<std::uint8_t> in, out;
     in.resize(sizes.in);
     out.resize(sizes.out);
-    const RecordTables tables = recordTables(*opts.e2a, opts.skipShift);
+    const CodeTables tables = makeCodeTables(opts);
     const RecordJob job{opts.trimFlags, opts.addLineEnd};
     fuzz::MemoryIo memory(records);
     const Outcome outcome = convertRecords(plan, tables, job, in, out, memory.io);

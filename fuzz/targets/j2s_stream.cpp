@@ -28,7 +28,7 @@ struct Converted {
     std::vector<std::size_t> errorAt;  // offset in the data
 };
 
-Converted inBlocks(const StreamTables& tables, std::span<const std::uint8_t> data,
+Converted inBlocks(const CodeTables& tables, std::span<const std::uint8_t> data,
                    std::size_t length, bool lineEnds) {
     Converted c;
     std::size_t position = 0;
@@ -66,7 +66,7 @@ Converted inBlocks(const StreamTables& tables, std::span<const std::uint8_t> dat
     return c;
 }
 
-StreamTables withoutFastPaths(StreamTables t) {
+CodeTables withoutFastPaths(CodeTables t) {
     t.level = simd::Level::portable;
     t.jis.count = -1;
     t.plain.fill(0);  // every single byte through the slow step
@@ -81,16 +81,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const StreamTables tables[3] = {makeStreamTables(*decodeOptions(1, 0, 0, 0).e2a),
-                                           makeStreamTables(*decodeOptions(2, 0, 0, 0).e2a),
-                                           makeStreamTables(*decodeOptions(3, 0, 0, 0).e2a)};
+    static const CodeTables tables[3] = {makeCodeTables(decodeOptions(1, 0, 0, 0)),
+                                         makeCodeTables(decodeOptions(2, 0, 0, 0)),
+                                         makeCodeTables(decodeOptions(3, 0, 0, 0))};
     fuzz::Input input(data, size);
     const std::uint8_t options = input.byte();
     const int optConv = 1 + options % 3;
     const int recSize = input.byte();
     const std::span<const std::uint8_t> text = input.rest();
     if (text.empty()) return 0;  // the run refuses an empty file before converting
-    const StreamTables& t = tables[optConv - 1];
+    const CodeTables& t = tables[optConv - 1];
 
     const Converted whole = inBlocks(t, text, text.size(), false);
     const std::int64_t blockLength = streamBlockLength(recSize, static_cast<std::int64_t>(text.size()));
@@ -99,14 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(split.out == whole.out);
     FUZZ_CHECK(split.errors == whole.errors && split.errorAt == whole.errorAt);
     // The byte loops alone, as on a processor without AVX-512.
-    static const StreamTables narrow[3] = {withoutFastPaths(tables[0]), withoutFastPaths(tables[1]),
+    static const CodeTables narrow[3] = {withoutFastPaths(tables[0]), withoutFastPaths(tables[1]),
                                            withoutFastPaths(tables[2])};
     const Converted plain = inBlocks(narrow[optConv - 1], text, static_cast<std::size_t>(blockLength), recSize != 0);
     FUZZ_CHECK(plain.file == split.file && plain.errors == split.errors && plain.errorAt == split.errorAt);
     // Every level this processor has against them.
     for (simd::Level level : simd::kLevels) {
         if (!simd::available(level)) continue;
-        StreamTables leveled = t;
+        CodeTables leveled = t;
         leveled.level = level;
         const Converted fast = inBlocks(leveled, text, static_cast<std::size_t>(blockLength), recSize != 0);
         FUZZ_CHECK(plain.file == fast.file && plain.errors == fast.errors && plain.errorAt == fast.errorAt);

@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     auto run = [&](const Options& o, fuzz::MemoryIo& memory, bool utf8) {
         std::vector<std::uint8_t> in(sizes.in), out(sizes.out), stage;
-        const RecordTables tables = recordTables(*o.e2a, o.skipShift, *o.kanji);
+        const CodeTables tables = makeCodeTables(o);
         const Io io = utf8 ? utf8Io(memory.io, stage) : memory.io;
         return convertRecords(plan, tables, job, in, out, io);
     };

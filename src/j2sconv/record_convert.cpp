@@ -17,7 +17,7 @@ namespace {
 // the same as with one read per record.
 class RecordLoop {
 public:
-    RecordLoop(const RecordPlan& plan, const RecordTables& tables, const RecordJob& job,
+    RecordLoop(const RecordPlan& plan, const CodeTables& tables, const RecordJob& job,
                std::vector<std::uint8_t>& in, std::span<std::uint8_t> out, const Io& io)
         : plan_(plan), tables_(tables), job_(job), in_(in), out_(out), io_(io),
           readLength_(plan.readLength) {}
@@ -146,7 +146,7 @@ private:
     }
 
     const RecordPlan& plan_;
-    const RecordTables& tables_;
+    const CodeTables& tables_;
     const RecordJob& job_;
     std::vector<std::uint8_t>& in_;
     std::span<std::uint8_t> out_;
@@ -182,7 +182,7 @@ BufferSizes recordBufferSizes(std::size_t readLength, std::size_t recordMax) {
     return {std::max(kIoBytes, 4 * readLength + 64), std::max(kIoBytes, 4 * recordMax)};
 }
 
-Outcome convertRecords(const RecordPlan& plan, const RecordTables& tables, const RecordJob& job,
+Outcome convertRecords(const RecordPlan& plan, const CodeTables& tables, const RecordJob& job,
                        std::vector<std::uint8_t>& in, std::span<std::uint8_t> out, const Io& io) {
     RecordLoop loop(plan, tables, job, in, out, io);
     try {

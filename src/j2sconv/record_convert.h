@@ -31,7 +31,7 @@ struct RecordJob {
 
 // Converts the whole input. `in` and `out` start as recordBufferSizes says;
 // `in` grows when a record (with skipped shift codes) outruns it.
-Outcome convertRecords(const RecordPlan& plan, const RecordTables& tables, const RecordJob& job,
+Outcome convertRecords(const RecordPlan& plan, const CodeTables& tables, const RecordJob& job,
                        std::vector<std::uint8_t>& in, std::span<std::uint8_t> out, const Io& io);
 
 }  // namespace velk::j2s

@@ -55,7 +55,7 @@ constexpr std::array<PackedByte, 256> packedBytes = [] {
 class Walk {
 public:
     Walk(const RecordLayout& layout, std::span<const std::uint8_t> source, bool inputEnds,
-         const RecordTables& tables, std::uint8_t* out, std::vector<ConversionError>& errors)
+         const CodeTables& tables, std::uint8_t* out, std::vector<ConversionError>& errors)
         : layout_(layout), text_(layout.text), src_(source.data()), n_(source.size()), inputEnds_(inputEnds),
           tables_(tables), out_(out), errors_(errors) {}
 
@@ -127,7 +127,7 @@ private:
     }
 
     bool chars(const PatternRun& run) {
-        const auto& table = tables_.chars;
+        const auto& table = tables_.single;
         std::uint32_t k = 0;
         if (n_ - s_ >= run.length) {
             // Common case: the whole run is there and every byte maps.
@@ -143,25 +143,19 @@ private:
             o_ += k;
         }
         for (; k < run.length; ++k) {
-            std::uint16_t v;
-            for (;;) {
-                if (s_ >= n_) return inputEnds_ ? stopAt(run.start + k) : needInput();
-                v = table[src_[s_]];
-                if (v != charShift) break;
-                ++s_;
-            }
-            if (v == charUnmapped) {
-                errors_.push_back({ConversionError::SingleByte, src_[s_], s_});
-                v = jef::kSubstituteSingle;
-            }
-            out_[o_++] = static_cast<std::uint8_t>(v);
+            skipShifts();
+            if (s_ >= n_) return inputEnds_ ? stopAt(run.start + k) : needInput();
+            // A shift code kept as data converts as what it is as data.
+            const std::uint16_t v = table[src_[s_]] & static_cast<std::uint16_t>(~kMarkShift);
+            if (v & kMarkUnmapped) errors_.push_back({ConversionError::SingleByte, src_[s_], s_});
+            out_[o_++] = static_cast<std::uint8_t>(v);  // or the substitute
             ++s_;
         }
         return true;
     }
 
     bool kanji(const PatternRun& run) {
-        const KanjiTable& table = *tables_.kanji;
+        const KanjiEntry* table = tables_.kanji.data();
         const std::uint32_t pairs = (run.length + 1) / 2;
         std::uint32_t k = 0;
         if (n_ - s_ >= 2 * std::size_t{pairs}) {
@@ -329,7 +323,7 @@ private:
     const std::uint8_t* src_;
     std::size_t n_;
     bool inputEnds_;
-    const RecordTables& tables_;
+    const CodeTables& tables_;
     std::uint8_t* out_;
     std::vector<ConversionError>& errors_;
     std::size_t s_ = 0;
@@ -339,26 +333,8 @@ private:
 
 }  // namespace
 
-RecordTables recordTables(const ByteTable& e2a, bool skipShift, const KanjiTable& kanji) {
-    RecordTables tables;
-    tables.skipShift = skipShift;
-    for (int b = 0; b < 256; ++b) {
-        std::uint16_t v = e2a[b] != 0 ? e2a[b] : charUnmapped;
-        if (tables.skipShift && jef::isShiftCode(static_cast<std::uint8_t>(b))) {
-            v = charShift;
-            tables.skips[b] = 1;
-        }
-        tables.chars[b] = v;
-        tables.plain[b] = v <= 0xFF ? static_cast<std::uint8_t>(v) : 0;
-    }
-    tables.kanji = &kanji;
-    tables.jis = simd::findJisShortcut(kanji.front().data());
-    tables.level = simd::processLevel();
-    return tables;
-}
-
 RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
-                           bool inputEnds, const RecordTables& tables, std::uint8_t* out,
+                           bool inputEnds, const CodeTables& tables, std::uint8_t* out,
                            std::vector<ConversionError>& errors) {
     return Walk(layout, source, inputEnds, tables, out, errors).run();
 }

@@ -14,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "j2sconv/code_tables.h"
 #include "j2sconv/j2s_io.h"
 #include "j2sconv/j2s_result.h"
 #include "j2sconv/pattern_file.h"
@@ -233,7 +234,7 @@ bool allocate(int optLog, Buffers& buffers, BufferSizes sizes) {
     }
 }
 
-std::int32_t runStream(int optLog, const Options& options, Files& files) {
+std::int32_t runStream(int optLog, const Options& options, const CodeTables& tables, Files& files) {
     StreamJob job;
     job.blockLength = streamBlockLength(options.recSize, files.jefSize);
     job.inputSize = files.jefSize;
@@ -241,13 +242,13 @@ std::int32_t runStream(int optLog, const Options& options, Files& files) {
     Buffers buffers;
     if (!allocate(optLog, buffers, streamBufferSizes(job.blockLength, files.jefSize)))
         return kNoMemory;
-    const StreamTables tables = makeStreamTables(*options.e2a, *options.kanji);
     FileIo fileIo(optLog, files, options);
     fileIo.startProgress();
     return resultOf(convertStream(tables, job, buffers.in, buffers.out, fileIo.io));
 }
 
-std::int32_t runRecords(int optLog, const Options& options, Files& files, const char* patnPath) {
+std::int32_t runRecords(int optLog, const Options& options, const CodeTables& tables, Files& files,
+                        const char* patnPath) {
     PatternSet patterns;
     const std::int32_t rc = loadPatternFile(optLog, options, patnPath, patterns);
     if (rc != 0) return rc;
@@ -255,7 +256,6 @@ std::int32_t runRecords(int optLog, const Options& options, Files& files, const 
     Buffers buffers;
     if (!allocate(optLog, buffers, recordBufferSizes(plan.readLength, plan.recordMax)))
         return kNoMemory;
-    const RecordTables tables = recordTables(*options.e2a, options.skipShift, *options.kanji);
     const RecordJob job{options.trimFlags, options.addLineEnd};
     FileIo fileIo(optLog, files, options);
     fileIo.startProgress();
@@ -270,10 +270,11 @@ std::int32_t runConversion(int optLog, const Options& options, const char* jefPa
     if (rc != 0) return rc;
     openLog(files, logPath, logPathCapacity);
 
+    const CodeTables tables = makeCodeTables(options);
     if (isNoPattern(patnPath))
-        rc = runStream(optLog, options, files);
+        rc = runStream(optLog, options, tables, files);
     else
-        rc = runRecords(optLog, options, files, patnPath);
+        rc = runRecords(optLog, options, tables, files, patnPath);
 
     // A failed close can lose written data: that is a write failure too.
     if (!files.sjis.close() && rc >= kUnmapped) {

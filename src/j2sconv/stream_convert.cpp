@@ -22,24 +22,8 @@ constexpr std::uint16_t kUnmapped = kMarkUnmapped;
 
 }  // namespace
 
-StreamTables makeStreamTables(const ByteTable& e2a, const KanjiTable& kanji) {
-    StreamTables t;
-    for (int b = 0; b < 256; ++b)
-        t.single[b] = e2a[b] != 0 ? e2a[b] : static_cast<std::uint16_t>(kUnmapped | jef::kSubstituteSingle);
-    t.single[jef::kKanjiIn] = t.single[jef::kKanjiInAlt] = kShiftIn;
-    t.single[jef::kKanjiOut] = kShiftOut;
-    for (int b = 0; b < 256; ++b) t.plain[b] = t.single[b] <= 0xFF ? e2a[b] : 0;
-    t.kanji.assign(kanji.begin(), kanji.end());
-    for (int lead : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt})
-        std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
-    t.kanji.push_back(KanjiEntry{0, 0});  // the windows read four bytes at each entry
-    t.jis = simd::findJisShortcut(t.kanji.front().data());
-    t.level = simd::processLevel();
-    return t;
-}
-
 BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
-                          const StreamTables& tables, bool& doubleByte, bool endsFile,
+                          const CodeTables& tables, bool& doubleByte, bool endsFile,
                           std::vector<ConversionError>& errors) {
     const std::uint8_t* __restrict src = in.data();
     std::uint8_t* __restrict dst = out;
@@ -83,10 +67,10 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
         // mode it leaves.
         const std::uint8_t b = src[i];
         const std::uint16_t v = single[b];
-        if (v == kShiftIn) {
+        if (v & kShiftIn) {
             doubleByte = true;
             ++i;
-        } else if (v == kShiftOut) {
+        } else if (v & kShiftOut) {
             doubleByte = false;
             ++i;
         } else if (!doubleByte) {
@@ -158,7 +142,7 @@ bool growTo(std::vector<std::uint8_t>& buf, std::size_t size) {
 
 }  // namespace
 
-Outcome convertStream(const StreamTables& tables, const StreamJob& job,
+Outcome convertStream(const CodeTables& tables, const StreamJob& job,
                       std::vector<std::uint8_t>& inBuf, std::vector<std::uint8_t>& outBuf,
                       const Io& io) {
     const auto length = static_cast<std::size_t>(job.blockLength);

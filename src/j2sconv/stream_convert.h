@@ -2,38 +2,15 @@
 // switch to kanji, 0x29 back to single bytes, and no shift code is written.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "j2sconv/code_tables.h"
 #include "j2sconv/j2s_io.h"
-#include "simd/jis_shortcut.h"
-#include "simd/level.h"
-#include "tblank/single_byte_tables.h"
-#include "tblknj/kanji_tables.h"
 
 namespace velk::j2s {
-
-// The code tables of one run, arranged for the inner loop.
-struct StreamTables {
-    // Low byte the output; a high bit marks a shift code or a byte without
-    // mapping (whose low byte is then the substitute blank).
-    std::array<std::uint16_t, 256> single{};
-    // The same for plain bytes only: 0 wherever a byte needs a decision.
-    std::array<std::uint8_t, 256> plain{};
-    // jef2sjis with shift codes as lead bytes forced to "no mapping", so that
-    // one look-up finds both, and one spare entry after the last.
-    std::vector<KanjiEntry> kanji;
-    // The fast-path level of the run.
-    simd::Level level = simd::Level::portable;
-    // JIS X 0208 kanji by arithmetic in the windows.
-    simd::JisShortcut jis;
-};
-
-// e2a for single bytes, kanji for pairs (j2u passes narrowed ones).
-StreamTables makeStreamTables(const ByteTable& e2a, const KanjiTable& kanji = jef2sjis);
 
 struct BlockOutcome {
     std::size_t outLength = 0;  // bytes written to out
@@ -46,7 +23,7 @@ struct BlockOutcome {
 // the block is carried, unless endsFile says nothing follows it. Each
 // character without mapping is appended to errors.
 BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
-                          const StreamTables& tables, bool& doubleByte, bool endsFile,
+                          const CodeTables& tables, bool& doubleByte, bool endsFile,
                           std::vector<ConversionError>& errors);
 
 // Bytes per block: recSize when given, else the whole file up to 32,760
@@ -64,7 +41,7 @@ struct StreamJob {
 // Converts the whole input block by block, reading and writing many blocks
 // at a time through io. The buffers start as streamBufferSizes says and grow
 // only when a block outruns them (input beyond the size it was opened with).
-Outcome convertStream(const StreamTables& tables, const StreamJob& job,
+Outcome convertStream(const CodeTables& tables, const StreamJob& job,
                       std::vector<std::uint8_t>& in, std::vector<std::uint8_t>& out, const Io& io);
 
 }  // namespace velk::j2s

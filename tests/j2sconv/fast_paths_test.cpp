@@ -52,7 +52,7 @@ std::vector<Pool> jefPools() {
 
 using StreamResult = std::tuple<std::string, std::vector<std::tuple<int, int, std::size_t>>, bool>;
 
-StreamResult streamInBlocks(const StreamTables& tables, const std::string& in, std::size_t length) {
+StreamResult streamInBlocks(const CodeTables& tables, const std::string& in, std::size_t length) {
     std::string out;
     std::vector<std::tuple<int, int, std::size_t>> logged;  // kind, code, offset
     std::vector<ConversionError> errors;
@@ -77,17 +77,17 @@ TEST_P(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
     const std::vector<Pool> pools = jefPools();
     std::mt19937 rng(777);
     for (int optConv : {1, 2, 3}) {
-        StreamTables all = makeStreamTables(*decodeOptions(optConv, 0, 0, 0).e2a);
+        CodeTables all = makeCodeTables(decodeOptions(optConv, 0, 0, 0));
         all.level = GetParam();
-        StreamTables noShortcut = all, none = all;
+        CodeTables noShortcut = all, none = all;
         none.level = velk::simd::Level::portable;
         noShortcut.jis.count = none.jis.count = -1;
-        const StreamTables* variants[] = {&all, &noShortcut};
+        const CodeTables* variants[] = {&all, &noShortcut};
         for (int round = 0; round < 30; ++round) {
             const std::string in = velk::test::randomText(rng, pools, 900);
             for (std::size_t length : {2, 63, 64, 65, 200, 100000}) {
                 const StreamResult expected = streamInBlocks(none, in, length);
-                for (const StreamTables* t : variants) {
+                for (const CodeTables* t : variants) {
                     SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", round " << round << ", blocks of "
                                                     << length << ", shortcut " << (t->jis.count >= 0));
                     ASSERT_EQ(streamInBlocks(*t, in, length), expected);
@@ -115,10 +115,10 @@ TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
     std::mt19937 rng(31337);
     for (int optConv : {1, 2, 3}) {
         for (int optSkip : {0, 1}) {
-            RecordTables fast = recordTables(*decodeOptions(optConv, 0, optSkip, 0).e2a, optSkip != 1);
+            CodeTables fast = makeCodeTables(decodeOptions(optConv, 0, optSkip, 0));
             fast.level = GetParam();
             // The walk byte by byte: no plain byte and no arithmetic for the runs.
-            RecordTables slow = fast;
+            CodeTables slow = fast;
             slow.level = velk::simd::Level::portable;
             slow.plain.fill(0);
             slow.jis.count = -1;
@@ -137,7 +137,7 @@ TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
                 }
                 source.resize(source.size() - std::min<std::size_t>(source.size(), rng() % 3));
                 const bool ends = rng() % 2;
-                auto walk = [&](const RecordTables& tables) {
+                auto walk = [&](const CodeTables& tables) {
                     std::string out(layout.maxOutput, '\0');
                     std::vector<ConversionError> errors;
                     const RecordResult r = convertRecord(layout, {bytesOf(source), source.size()}, ends, tables,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "j2sconv/j2s_options.h"
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/record_convert.h"
 #include "j2sconv/stream_convert.h"
@@ -54,7 +55,7 @@ struct FaultyIo {
 using Failures = std::vector<Failure>;
 
 TEST(LoopIo, StreamFaults) {
-    const StreamTables tables = makeStreamTables(e2aAscii);
+    const CodeTables tables = makeCodeTables(decodeOptions(3, 0, 0, 0));
     const std::string in(300000, '\xC1');  // more than one read
     const struct {
         int badRead, badWrite;
@@ -85,7 +86,7 @@ TEST(LoopIo, StreamFaults) {
 }
 
 TEST(LoopIo, StreamBuffersFollowTheInputAndGrowOnlyWithIt) {
-    const StreamTables tables = makeStreamTables(e2aAscii);
+    const CodeTables tables = makeCodeTables(decodeOptions(3, 0, 0, 0));
     const struct {
         std::int64_t recSize;
         std::size_t bytes;      // in the input
@@ -124,7 +125,7 @@ TEST(LoopIo, StreamBuffersFollowTheInputAndGrowOnlyWithIt) {
 }
 
 TEST(LoopIo, RecordFaultsAreReportedInOrder) {
-    const RecordTables tables = recordTables(e2aAscii, true);
+    const CodeTables tables = makeCodeTables(decodeOptions(3, 0, 0, 0));
     const struct {
         std::string pattern, in;
         int badRead, badWrite;

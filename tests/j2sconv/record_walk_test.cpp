@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "j2sconv/j2s_options.h"
 #include "j2sconv/record_layout.h"
 #include "j2sconv/record_walk.h"
 
@@ -34,7 +35,7 @@ void walk(const WalkCase& c) {
     p.text = c.pattern;
     p.length = static_cast<std::int32_t>(c.pattern.size());
     const RecordLayout layout = layoutFor(p);
-    const RecordTables tables = recordTables(velk::e2aAscii, c.optSkip != 1);
+    const CodeTables tables = makeCodeTables(decodeOptions(3, 0, c.optSkip, 0));  // e2aAscii
     const std::string source = c.ends || c.status == More ? c.source : c.source + "\xC9\xC9";
     std::vector<std::uint8_t> out(layout.maxOutput);
     std::vector<ConversionError> errors;

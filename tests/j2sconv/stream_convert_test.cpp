@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "j2sconv/j2s_options.h"
 #include "j2sconv/stream_convert.h"
 #include "support/run_velk.h"
 #include "support/levels.h"
@@ -44,7 +45,7 @@ std::string randomStream(std::mt19937& rng) {
 
 // Cuts the input into blocks as the stream loop does, carrying a lead byte
 // that ends a block into the next.
-std::string convertInBlocks(const velk::j2s::StreamTables& tables, const std::string& in,
+std::string convertInBlocks(const velk::j2s::CodeTables& tables, const std::string& in,
                             std::size_t length, Logged& logged) {
     std::string out;
     std::vector<ConversionError> errors;
@@ -75,7 +76,7 @@ TEST_P(StreamBlockLevels, FastPathsAgreeWithCharacterByCharacterOverAnyBlocking)
                                        bytes({0x28, 0xFF, 0x29, 0xC1}), bytes({0x28, 0x29})};
     std::mt19937 rng(20270101);
     for (int round = 0; round < 30; ++round) inputs.push_back(randomStream(rng));
-    auto tables = velk::j2s::makeStreamTables(velk::e2aAscii);
+    auto tables = velk::j2s::makeCodeTables(velk::j2s::decodeOptions(3, 0, 0, 0));  // e2aAscii
     tables.level = GetParam();
     for (const std::string& in : inputs) {
         Logged expectedLog;

@@ -1,0 +1,33 @@
+#include "j2sconv/code_tables.h"
+
+#include <algorithm>
+
+#include "shared/jef_codes.h"
+
+namespace velk::j2s {
+
+CodeTables makeCodeTables(const Options& options) {
+    const ByteTable& e2a = *options.e2a;
+    CodeTables t;
+    for (int b = 0; b < 256; ++b) {
+        t.single[b] = e2a[b] != 0 ? e2a[b] : static_cast<std::uint16_t>(kMarkUnmapped | jef::kSubstituteSingle);
+        t.plain[b] = static_cast<std::uint8_t>(e2a[b]);
+    }
+    for (int code : {jef::kKanjiIn, jef::kKanjiInAlt}) t.single[code] |= kMarkKanjiIn;
+    t.single[jef::kKanjiOut] |= kMarkKanjiOut;
+    for (int code : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt}) t.plain[code] = 0;
+
+    t.kanji.assign(options.kanji->begin(), options.kanji->end());
+    for (int lead : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt})
+        std::fill_n(t.kanji.begin() + lead * 256, 256, KanjiEntry{0, 0});
+    t.kanji.push_back(KanjiEntry{0, 0});
+    t.jis = simd::findJisShortcut(t.kanji.front().data());
+    t.level = simd::processLevel();
+
+    t.skipShift = options.skipShift;
+    if (t.skipShift)
+        for (int code : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt}) t.skips[code] = 1;
+    return t;
+}
+
+}  // namespace velk::j2s
