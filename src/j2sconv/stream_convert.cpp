@@ -69,15 +69,20 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
             // Runs and the shift codes between them, most of the text, in a
             // loop of their own; any other byte goes to the step below.
             for (;;) {
-                bool stopped;
-                const std::size_t run = !dbcs ? simd::portable::plainRun(src + i, n - i, dst + o, plain, stopped)
-                                              : simd::portable::kanjiRun(src + i, n - i, dst + o, kanji->data());
+                if (!dbcs) {
+                    bool stopped;
+                    const std::size_t run = simd::portable::plainRun(src + i, n - i, dst + o, plain, stopped);
+                    i += run;
+                    o += run;
+                    if (i == n || single[src[i]] != kShiftIn) break;
+                    dbcs = true;
+                    ++i;
+                }
+                const std::size_t run = simd::portable::kanjiRun(src + i, n - i, dst + o, kanji->data());
                 i += run;
                 o += run;
-                if (i == n) break;
-                const std::uint16_t v = single[src[i]];
-                if (v != kShiftIn && v != kShiftOut) break;
-                dbcs = v == kShiftIn;
+                if (i == n || single[src[i]] != kShiftOut) break;
+                dbcs = false;
                 ++i;
             }
         } else {
