@@ -314,7 +314,11 @@ private:
     // No shift code is skipped here: the byte ahead belongs to the next data
     // run, which skips it itself unless it is packed or binary data.
     void literal(std::size_t start, std::size_t length) {
-        std::memcpy(out_ + o_, text_.data() + start, length);
+        // Mostly the comma between two fields: one byte needs no call.
+        if (length == 1)
+            out_[o_] = static_cast<std::uint8_t>(text_[start]);
+        else
+            std::memcpy(out_ + o_, text_.data() + start, length);
         o_ += length;
     }
 

@@ -36,6 +36,10 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
     BlockOutcome result;
 
     const simd::J2sTables fast{plain, kanji->data(), &tables.jis};
+    const simd::Level level = tables.level;
+    // A local copy: stores through dst could alias the caller's flag, which
+    // would reload it at every character.
+    bool dbcs = doubleByte;
     // Windows that need a decision are left to the runs below, which take
     // at least that window before handing back.
     std::size_t windowsFrom = 0;
@@ -44,36 +48,54 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
     // whole words and vectors; only the bytes before the first one that
     // needs a decision count.
     while (i < n) {
-        if (tables.level != simd::Level::portable && i >= windowsFrom) {
-            simd::J2sCursor cursor{i, o, doubleByte};
-            simd::j2sWindows(tables.level, fast, src, n, dst, cursor);
-            i = cursor.in;
-            o = cursor.out;
-            doubleByte = cursor.doubleByte;
-            windowsFrom = i + 64;
-        }
-        if (!doubleByte) {
-            bool stopped = false;
-            const std::size_t done = simd::plainRun(tables.level, src + i, n - i, dst + o, plain, stopped);
-            i += done;
-            o += done;
+        std::size_t done = 0;
+        if (level == simd::Level::portable) {
+            // Runs and the shift codes between them, most of the text, in a
+            // loop of their own; any other byte goes to the step below.
+            for (;;) {
+                if (!dbcs) {
+                    bool stopped;
+                    const std::size_t run = simd::portable::plainRun(src + i, n - i, dst + o, plain, stopped);
+                    i += run;
+                    o += run;
+                    if (i == n || !(single[src[i]] & kShiftIn)) break;
+                    dbcs = true;
+                    ++i;
+                }
+                const std::size_t run = simd::portable::kanjiRun(src + i, n - i, dst + o, kanji->data());
+                i += run;
+                o += run;
+                if (i == n || !(single[src[i]] & kShiftOut)) break;
+                dbcs = false;
+                ++i;
+            }
         } else {
-            const std::size_t done = simd::kanjiRun(tables.level, src + i, n - i, dst + o, kanji->data());
-            i += done;
-            o += done;
+            if (i >= windowsFrom) {
+                simd::J2sCursor cursor{i, o, dbcs};
+                simd::j2sWindows(level, fast, src, n, dst, cursor);
+                i = cursor.in;
+                o = cursor.out;
+                dbcs = cursor.doubleByte;
+                windowsFrom = i + 64;
+            }
+            bool stopped = false;
+            done = !dbcs ? simd::plainRun(level, src + i, n - i, dst + o, plain, stopped)
+                         : simd::kanjiRun(level, src + i, n - i, dst + o, kanji->data());
         }
+        i += done;
+        o += done;
         if (i == n) break;
         // One character the slow way, then back to the fast path of the
         // mode it leaves.
         const std::uint8_t b = src[i];
         const std::uint16_t v = single[b];
         if (v & kShiftIn) {
-            doubleByte = true;
+            dbcs = true;
             ++i;
         } else if (v & kShiftOut) {
-            doubleByte = false;
+            dbcs = false;
             ++i;
-        } else if (!doubleByte) {
+        } else if (!dbcs) {
             if (v & kUnmapped) errors.push_back({ConversionError::SingleByte, b, i});
             dst[o++] = static_cast<std::uint8_t>(v);
             ++i;
@@ -91,6 +113,7 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
             o += 2;
             i += 2;
         } else if (!endsFile) {
+            doubleByte = dbcs;
             result.carried = true;
             result.outLength = o;
             result.consumed = i;
@@ -101,6 +124,7 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
             ++i;
         }
     }
+    doubleByte = dbcs;
     result.outLength = o;
     result.consumed = n;
     return result;

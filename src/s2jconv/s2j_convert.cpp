@@ -72,6 +72,10 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
     std::size_t n = in.size();  // shortened when the last byte waits
     const std::int64_t base = state.offset;
     const bool shift = conv.shiftCodes;
+    // Locals: stores through o could alias the converter, which would reload
+    // these at every class change.
+    const simd::Level level = conv.level;
+    const bool kanjiWords = conv.kanjiWords;
     bool open = state.kanjiOpen;
     std::int64_t lineFeeds = state.lineFeeds;
     std::int64_t lineStart = state.lineStart;
@@ -88,15 +92,16 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
 
     // Where the processor can, whole windows go through the wide path; it
     // leaves a window with an error to the byte loop, which then takes at
-    // least that window before handing back.
-    std::size_t wideFrom = 0;
+    // least that window before handing back. At the portable level never:
+    // one test per class change.
+    std::size_t wideFrom = level != simd::Level::portable ? 0 : SIZE_MAX;
 
     // Runs of one class are converted by tight loops of their own: class
     // changes are where the time goes, not the bytes inside a run.
     while (i < n) {
-        if (conv.level != simd::Level::portable && i >= wideFrom) {
+        if (i >= wideFrom) {
             simd::S2jCursor cursor{i, o, open, lineFeeds, lineStart};
-            simd::s2jWindows(conv.level, {conv.single.data(), sjis2jef.front().data(), conv.shiftCodes},
+            simd::s2jWindows(level, {conv.single.data(), sjis2jef.front().data(), conv.shiftCodes},
                              p, n, base, cursor);
             i = cursor.in;
             o = cursor.out;
@@ -149,9 +154,9 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                     open = true;
                 }
                 for (;;) {
-                    if (conv.kanjiWords) {
+                    if (kanjiWords) {
                         const std::size_t done =
-                            simd::kanjiRun(conv.level, p + i, n - i, o, sjis2jef.front().data());
+                            simd::kanjiRun(level, p + i, n - i, o, sjis2jef.front().data());
                         i += done;
                         o += done;
                         if (i + 1 >= n) break;

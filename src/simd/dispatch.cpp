@@ -56,6 +56,16 @@ std::uint32_t shortcutKanji(Level level, const std::uint8_t* src, std::uint32_t 
     VELK_PICK(level, shortcutKanji(src, pairs, out, jis), 0u)
 }
 
+// The AVX-512 level takes the AVX2 search: 64 bytes are two of its
+// vectors, and the mask is the same.
+std::uint64_t commaBits(Level level, const std::uint8_t* src, std::size_t n) {
+#ifdef VELK_X86
+    if (level != Level::portable) return avx2::commaBits(src, n);
+#endif
+    (void)level;
+    return portable::commaBits(src, n);
+}
+
 bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
                 std::size_t e, std::size_t& w) {
     VELK_PICK(level, trimSingle(rule, record, r, e, w), false)

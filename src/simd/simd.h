@@ -111,6 +111,10 @@ struct TrimRule {
 // return true with w moved past it; or return false and change nothing when
 // the content is longer than 64 bytes, the level has no kernel, or (double
 // bytes) the content is not whole full-width characters.
+// Bit k set where src[k] is a comma, for k < n <= 64: a record's fields
+// found 64 bytes at a time.
+std::uint64_t commaBits(Level level, const std::uint8_t* src, std::size_t n);
+
 bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
                 std::size_t e, std::size_t& w);
 bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,

@@ -92,6 +92,37 @@ TEST_P(StreamBlockLevels, FastPathsAgreeWithCharacterByCharacterOverAnyBlocking)
 
 VELK_FOR_EVERY_LEVEL(StreamBlockLevels);
 
+// The reference above takes the same shift-code steps as the fast paths,
+// so shift codes in either mode, repeated, after runs long enough for
+// words, are pinned here.
+TEST(StreamBlock, ShiftCodesInEitherModeAtEveryLevel) {
+    const std::string a10(10, '\xC1'), kanji9 = [] {
+        std::string s;
+        for (int k = 0; k < 9; ++k) s += bytes({0xA4, 0xA2});
+        return s;
+    }();
+    std::string i9;
+    for (int k = 0; k < 9; ++k) i9 += "\x82\xA0";
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {bytes({0x38, 0xA4, 0xA2, 0x28, 0xA4, 0xA2, 0x29, 0x81}), "\x82\xA0\x82\xA0" "a"},
+        {bytes({0x29, 0xC1, 0x29, 0x28, 0x28, 0xA4, 0xA2, 0x38, 0x29, 0x29, 0xC1}), "A\x82\xA0" "A"},
+        {a10 + "\x28" + kanji9 + "\x28" + kanji9 + "\x29" + a10 + "\x29" + a10,
+         std::string(10, 'A') + i9 + i9 + std::string(20, 'A')},
+    };
+    auto tables = velk::j2s::makeCodeTables(velk::j2s::decodeOptions(3, 0, 0, 0));  // e2aAscii
+    for (velk::simd::Level level : velk::simd::kLevels) {
+        if (!velk::simd::available(level)) continue;
+        tables.level = level;
+        for (const auto& c : cases) {
+            Logged logged;
+            EXPECT_EQ(convertInBlocks(tables, c.in, 100000, logged), c.out) << velk::simd::name(level);
+            EXPECT_TRUE(logged.empty());
+        }
+    }
+}
+
 TEST(StreamFile, CarriedLeadBytesRecordsAndErrors) {
     const std::string a = bytes({0x82, 0xA0});  // JEF 0xA4A2
     // Without recSize, blocks of 16,380 bytes: the first ends on a lead byte.

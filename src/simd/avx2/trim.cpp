@@ -71,6 +71,13 @@ VELK_AVX2 inline __attribute__((always_inline)) std::size_t writeKept(const std:
 
 }  // namespace
 
+VELK_AVX2 std::uint64_t commaBits(const std::uint8_t* src, std::size_t n) {
+    if (n == 64) return equalBits(loadWindow(src), ',');
+    std::uint8_t buffer[64] = {};
+    std::memcpy(buffer, src, n);
+    return equalBits(loadWindow(buffer), ',');
+}
+
 VELK_AVX2 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_t r,
                           std::size_t e, std::size_t& w) {
     if (e - r > 64) return false;

@@ -82,4 +82,12 @@ inline std::size_t kanjiRun(const std::uint8_t* src, std::size_t n, std::uint8_t
     return i;
 }
 
+// Commas of src[0, n), n <= 64; see simd::commaBits. Byte by byte: the
+// trim walk searches by words at this level and only the tests call this.
+inline std::uint64_t commaBits(const std::uint8_t* src, std::size_t n) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < n; ++i) bits |= std::uint64_t{src[i] == ','} << i;
+    return bits;
+}
+
 }  // namespace velk::simd::portable
