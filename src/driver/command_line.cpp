@@ -68,7 +68,8 @@ bool path(CommandLine& cl, const char* name, const char* arg, std::string& out) 
 bool checkS2j(const char* const* argv, CommandLine& cl) {
     return number(cl, "optConv", argv[3], cl.optConv, {1, 2, 3, 4, 9}, "1,2,3,4,9") &&
            number(cl, "optOther", argv[4], cl.optOther, {0, 1}, "0,1") &&
-           path(cl, "sjisPath", argv[5], cl.sjisPath) && path(cl, "jefPath", argv[6], cl.jefPath);
+           path(cl, cl.command == Command::U2j ? "utf8Path" : "sjisPath", argv[5], cl.sjisPath) &&
+           path(cl, "jefPath", argv[6], cl.jefPath);
 }
 
 bool checkJ2s(int argc, const char* const* argv, CommandLine& cl) {

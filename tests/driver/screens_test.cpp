@@ -80,6 +80,7 @@ TEST(Screens, RejectionNamesTheArgument) {
         {{"j2s", "1", "1", "0", longPath, "b"}, "jefPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"j2s", "1", "1", "0", "a", longPath}, "sjisPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"j2u", "1", "1", "0", "a", longPath}, "utf8Pathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
+        {{"u2j", "1", "1", "0", longPath, "b"}, "utf8Pathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"j2s", "1", "1", "0", "a", "b", longPath}, "patnPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"mkp", "1", "1", "0", longPath, "b"}, "copyPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
         {{"mkp", "1", "1", "0", "a", longPath}, "ptnPathのパス名が長すぎます(260バイト/上限=259バイト)[" + longPath + "]"},
