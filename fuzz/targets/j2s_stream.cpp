@@ -1,12 +1,14 @@
-// JEF/EBCDIC stream to Shift-JIS. Input: one option byte (optConv 1..3),
-// one recSize byte (0: no record length), then the data.
+// JEF/EBCDIC stream to Shift-JIS, and to UTF-8 (j2u). Input: one option
+// byte (optConv 1..3), one recSize byte (0: no record length), then the data.
 // The data goes three ways, which must agree:
 //  - convertBlock over the whole data as one block;
 //  - convertBlock block by block as the run's loop cuts them, carrying the
 //    shift state and a trailing lead byte, each into an output buffer of
 //    exactly the block's length, with the fast paths and without;
 //  - convertStream, the real loop, over memory: with the input's size
-//    known, and as a stream of unknown length from tiny buffers.
+//    known, and as a stream of unknown length from tiny buffers;
+//  - j2u's blocks at every level against j2s's with j2u's narrowed tables,
+//    each block's Shift-JIS turned into UTF-8 by the output stage.
 #include <algorithm>
 
 #include "fuzz_support.h"
@@ -14,6 +16,7 @@
 #include "j2sconv/j2s_options.h"
 #include "j2sconv/j2s_result.h"
 #include "j2sconv/stream_convert.h"
+#include "j2sconv/utf8_output.h"
 #include "simd/level.h"
 
 using namespace velk;
@@ -28,8 +31,9 @@ struct Converted {
     std::vector<std::size_t> errorAt;  // offset in the data
 };
 
+// utf8Stage: each block's output is Shift-JIS to be turned into UTF-8.
 Converted inBlocks(const CodeTables& tables, std::span<const std::uint8_t> data,
-                   std::size_t length, bool lineEnds) {
+                   std::size_t length, bool lineEnds, bool utf8Stage = false) {
     Converted c;
     std::size_t position = 0;
     bool doubleByte = false, carried = false;
@@ -38,10 +42,10 @@ Converted inBlocks(const CodeTables& tables, std::span<const std::uint8_t> data,
         const std::size_t want = carried && length == 1 ? 2 : length;
         const std::size_t n = std::min(want, data.size() - position);
         const bool endsFile = position + n == data.size();
-        std::vector<std::uint8_t> out(n);
+        std::vector<std::uint8_t> out(blockOutputBound(tables, n));
         const BlockOutcome b =
             convertBlock(data.subspan(position, n), out.data(), tables, doubleByte, endsFile, errors);
-        FUZZ_CHECK(b.outLength <= n && b.consumed <= n);
+        FUZZ_CHECK(b.outLength <= blockOutputBound(tables, n) && b.consumed <= n);
         FUZZ_CHECK(b.carried == (b.consumed < n));
         FUZZ_CHECK(!b.carried || (b.consumed == n - 1 && !endsFile && doubleByte));
         for (const ConversionError& e : errors) {
@@ -55,8 +59,15 @@ Converted inBlocks(const CodeTables& tables, std::span<const std::uint8_t> data,
             FUZZ_CHECK(carried && length == 1);  // the next block takes the whole kanji
             continue;
         }
-        c.out.insert(c.out.end(), out.begin(), out.begin() + static_cast<std::ptrdiff_t>(b.outLength));
-        c.file.insert(c.file.end(), out.begin(), out.begin() + static_cast<std::ptrdiff_t>(b.outLength));
+        if (utf8Stage) {
+            std::vector<std::uint8_t> utf8(utf8Capacity(b.outLength));
+            utf8.resize(sjisToUtf8({out.data(), b.outLength}, utf8.data()));
+            out = std::move(utf8);
+        } else {
+            out.resize(b.outLength);
+        }
+        c.out.insert(c.out.end(), out.begin(), out.end());
+        c.file.insert(c.file.end(), out.begin(), out.end());
         if (lineEnds) {
             c.file.push_back(0x0D);
             c.file.push_back(0x0A);
@@ -110,6 +121,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         leveled.level = level;
         const Converted fast = inBlocks(leveled, text, static_cast<std::size_t>(blockLength), recSize != 0);
         FUZZ_CHECK(plain.file == fast.file && plain.errors == fast.errors && plain.errorAt == fast.errorAt);
+    }
+
+    // j2u: its own loop at every level against j2s's loop with the same
+    // narrowed tables and the UTF-8 stage after it.
+    static const CodeTables utf8[3] = {makeCodeTables(decodeOptions(1, 0, 0, 0, true)),
+                                       makeCodeTables(decodeOptions(2, 0, 0, 0, true)),
+                                       makeCodeTables(decodeOptions(3, 0, 0, 0, true))};
+    CodeTables staged = withoutFastPaths(utf8[optConv - 1]);
+    staged.utf8Chars.clear();
+    const Converted viaStage =
+        inBlocks(staged, text, static_cast<std::size_t>(blockLength), recSize != 0, true);
+    for (simd::Level level : simd::kLevels) {
+        if (!simd::available(level)) continue;
+        CodeTables leveled = utf8[optConv - 1];
+        leveled.level = level;
+        const Converted direct = inBlocks(leveled, text, static_cast<std::size_t>(blockLength), recSize != 0);
+        FUZZ_CHECK(direct.file == viaStage.file && direct.errors == viaStage.errors &&
+                   direct.errorAt == viaStage.errorAt);
     }
 
     // The real loop over memory. Its large buffers are allocated once for

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "j2sconv/utf8_output.h"
 #include "shared/jef_codes.h"
 
 namespace velk::j2s {
@@ -23,7 +24,15 @@ CodeTables makeCodeTables(const Options& options) {
     t.kanji.push_back(KanjiEntry{0, 0});
     t.jis = simd::findJisShortcut(t.kanji.front().data());
     t.level = simd::processLevel();
-
+    if (options.utf8) {
+        t.utf8Chars.assign(t.kanji.size(), 0);
+        for (std::size_t code = 0x100; code < t.kanji.size(); ++code) {
+            const KanjiEntry& e = t.kanji[code];
+            if ((e[0] | e[1]) != 0) t.utf8Chars[code] = utf8Packed(static_cast<std::uint16_t>(e[0] << 8 | e[1]));
+        }
+        for (int b = 0; b < 256; ++b)
+            if (t.plain[b] != 0) t.utf8Chars[b] = utf8Packed(t.plain[b]);
+    }
     t.skipShift = options.skipShift;
     if (t.skipShift)
         for (int code : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt}) t.skips[code] = 1;

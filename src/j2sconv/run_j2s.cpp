@@ -198,7 +198,10 @@ struct FileIo {
     Io io;
     std::vector<std::uint8_t> utf8;  // j2u: the UTF-8 form of each chunk written
 
-    FileIo(int optLog_, Files& files_, const Options& options) : optLog(optLog_), files(files_) {
+    // utf8Stage: j2u's record loop writes Shift-JIS (trimming works on it),
+    // turned into UTF-8 on the way out; its stream loop writes UTF-8 itself.
+    FileIo(int optLog_, Files& files_, const Options& options, bool utf8Stage)
+        : optLog(optLog_), files(files_) {
         io.read = [this](std::uint8_t* p, std::size_t n) { return files.jef.read(p, n); };
         io.write = [this](const std::uint8_t* p, std::size_t n) {
             return writeFull(files.sjis.get(), p, n);
@@ -210,7 +213,7 @@ struct FileIo {
         io.progress = [this](std::int64_t done) {
             if (optLog == 1) showProgress(progress, done, files.jefSize);
         };
-        if (options.utf8) io = utf8Io(io, utf8);
+        if (utf8Stage) io = utf8Io(io, utf8);
     }
     FileIo(const FileIo&) = delete;
 
@@ -242,7 +245,7 @@ std::int32_t runStream(int optLog, const Options& options, const CodeTables& tab
     Buffers buffers;
     if (!allocate(optLog, buffers, streamBufferSizes(job.blockLength, files.jefSize)))
         return kNoMemory;
-    FileIo fileIo(optLog, files, options);
+    FileIo fileIo(optLog, files, options, false);
     fileIo.startProgress();
     return resultOf(convertStream(tables, job, buffers.in, buffers.out, fileIo.io));
 }
@@ -257,7 +260,7 @@ std::int32_t runRecords(int optLog, const Options& options, const CodeTables& ta
     if (!allocate(optLog, buffers, recordBufferSizes(plan.readLength, plan.recordMax)))
         return kNoMemory;
     const RecordJob job{options.trimFlags, options.addLineEnd};
-    FileIo fileIo(optLog, files, options);
+    FileIo fileIo(optLog, files, options, options.utf8);
     fileIo.startProgress();
     return resultOf(convertRecords(plan, tables, job, buffers.in, buffers.out, fileIo.io));
 }

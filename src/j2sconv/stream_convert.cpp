@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "j2sconv/code_marks.h"
+#include "j2sconv/utf8_output.h"
 #include "shared/jef_codes.h"
 #include "simd/simd.h"
 
@@ -20,11 +21,12 @@ constexpr std::uint16_t kShiftOut = kMarkKanjiOut;
 constexpr std::uint16_t kUnmapped = kMarkUnmapped;
 
 
-}  // namespace
-
-BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
-                          const CodeTables& tables, bool& doubleByte, bool endsFile,
-                          std::vector<ConversionError>& errors) {
+// One loop for both outputs: j2u's fast path and the bytes of the step
+// below differ, the decisions do not.
+template <bool Utf8>
+BlockOutcome convertBlockTo(std::span<const std::uint8_t> in, std::uint8_t* out,
+                            const CodeTables& tables, bool& doubleByte, bool endsFile,
+                            std::vector<ConversionError>& errors) {
     const std::uint8_t* __restrict src = in.data();
     std::uint8_t* __restrict dst = out;
     const std::size_t n = in.size();
@@ -36,6 +38,29 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
     BlockOutcome result;
 
     const simd::J2sTables fast{plain, kanji->data(), &tables.jis};
+    const simd::J2uTables fastUtf8{tables.utf8Chars.data()};
+    // The step below writes a character as its Shift-JIS bytes, or for j2u
+    // as the UTF-8 of the same code (the substitutes are CP932's too).
+    auto putSingle = [&](std::uint8_t sjis) {
+        if constexpr (Utf8) {
+            const std::uint32_t u = utf8Packed(sjis);
+            std::memcpy(dst + o, &u, sizeof u);
+            o += u >> 24;
+        } else {
+            dst[o++] = sjis;
+        }
+    };
+    auto putPair = [&](const std::uint8_t* sjis) {
+        if constexpr (Utf8) {
+            const std::uint32_t u = utf8Packed(static_cast<std::uint16_t>(sjis[0] << 8 | sjis[1]));
+            std::memcpy(dst + o, &u, sizeof u);
+            o += u >> 24;
+        } else {
+            dst[o] = sjis[0];
+            dst[o + 1] = sjis[1];
+            o += 2;
+        }
+    };
     const simd::Level level = tables.level;
     // A local copy: stores through dst could alias the caller's flag, which
     // would reload it at every character.
@@ -49,7 +74,13 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
     // needs a decision count.
     while (i < n) {
         std::size_t done = 0;
-        if (level == simd::Level::portable) {
+        if constexpr (Utf8) {
+            simd::J2sCursor cursor{i, o, dbcs};
+            simd::j2uChars(level, fastUtf8, src, n, dst, cursor);
+            i = cursor.in;
+            o = cursor.out;
+            dbcs = cursor.doubleByte;
+        } else if (level == simd::Level::portable) {
             // Runs and the shift codes between them, most of the text, in a
             // loop of their own; any other byte goes to the step below.
             for (;;) {
@@ -97,20 +128,17 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
             ++i;
         } else if (!dbcs) {
             if (v & kUnmapped) errors.push_back({ConversionError::SingleByte, b, i});
-            dst[o++] = static_cast<std::uint8_t>(v);
+            putSingle(static_cast<std::uint8_t>(v));
             ++i;
         } else if (i + 1 < n) {
             const std::uint16_t code = static_cast<std::uint16_t>(b << 8 | src[i + 1]);
             const KanjiEntry& e = kanji[code];
             if ((e[0] | e[1]) == 0) {
                 errors.push_back({ConversionError::Kanji, code, i});
-                dst[o] = jef::kSubstituteKanji[0];
-                dst[o + 1] = jef::kSubstituteKanji[1];
+                putPair(jef::kSubstituteKanji);
             } else {
-                dst[o] = e[0];
-                dst[o + 1] = e[1];
+                putPair(e.data());
             }
-            o += 2;
             i += 2;
         } else if (!endsFile) {
             doubleByte = dbcs;
@@ -120,7 +148,7 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
             return result;
         } else {
             errors.push_back({ConversionError::LoneLeadByte, b, i});
-            dst[o++] = jef::kSubstituteSingle;
+            putSingle(jef::kSubstituteSingle);
             ++i;
         }
     }
@@ -128,6 +156,16 @@ BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
     result.outLength = o;
     result.consumed = n;
     return result;
+}
+
+}  // namespace
+
+BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
+                          const CodeTables& tables, bool& doubleByte, bool endsFile,
+                          std::vector<ConversionError>& errors) {
+    return tables.utf8Chars.empty()
+               ? convertBlockTo<false>(in, out, tables, doubleByte, endsFile, errors)
+               : convertBlockTo<true>(in, out, tables, doubleByte, endsFile, errors);
 }
 
 std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize) {
@@ -228,9 +266,10 @@ Outcome convertStream(const CodeTables& tables, const StreamJob& job,
         if (n == 0) break;
         const bool endsFile = (atEof && head + n == tail) ||
                               position + static_cast<std::int64_t>(n) == job.inputSize;
-        if (outBuf.size() - outLength < n + 2) {
+        const std::size_t room = blockOutputBound(tables, n) + 2;  // and the line end
+        if (outBuf.size() - outLength < room) {
             if (!flush()) return fail(Failure::WriteFailed, errno);
-            if (!growTo(outBuf, n + 2)) return outOfMemory();
+            if (!growTo(outBuf, room)) return outOfMemory();
         }
 
         const BlockOutcome block = convertBlock({inBuf.data() + head, n}, outBuf.data() + outLength,

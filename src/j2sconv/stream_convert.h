@@ -18,7 +18,15 @@ struct BlockOutcome {
     bool carried = false;       // the last byte is a lead byte left for the next block
 };
 
-// Converts one block into out, which must hold in.size() bytes. doubleByte
+// Bytes that convertBlock may write for n bytes of input: as many for
+// Shift-JIS; for UTF-8 three a byte (a kanji pair or a half-width kana
+// gives three) and the slack of its word stores.
+inline std::size_t blockOutputBound(const CodeTables& tables, std::size_t n) {
+    return tables.utf8Chars.empty() ? n : 3 * n + 4;
+}
+
+// Converts one block into out, which must hold blockOutputBound bytes:
+// Shift-JIS, or UTF-8 where the tables are j2u's. doubleByte
 // carries the shift state from block to block. A kanji lead byte that ends
 // the block is carried, unless endsFile says nothing follows it. Each
 // character without mapping is appended to errors.

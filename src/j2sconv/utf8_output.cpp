@@ -142,6 +142,11 @@ std::size_t sjisToUtf8(std::span<const std::uint8_t> sjis, std::uint8_t* out) {
     return o;
 }
 
+std::uint32_t utf8Packed(std::uint16_t sjis) {
+    const std::uint16_t cp = cp932::toUnicode()[sjis];
+    return cp == cp932::kNone ? 0 : packed(cp);
+}
+
 Io utf8Io(const Io& io, std::vector<std::uint8_t>& buffer) {
     Io u = io;
     u.write = [write = io.write, &buffer](const std::uint8_t* p, std::size_t n) {

@@ -26,6 +26,11 @@ const ByteTable& utf8SingleBytes(const ByteTable& e2a);
 // turned into "no mapping".
 const KanjiTable& utf8Kanji();
 
+// The UTF-8 form of a CP932 character (a byte below 0x100, else a pair):
+// its bytes in memory order, their count in the top byte; 0 where CP932
+// has none.
+std::uint32_t utf8Packed(std::uint16_t sjis);
+
 // Bytes of UTF-8 that n bytes of Shift-JIS can need, with the stage's
 // working slack.
 inline constexpr std::size_t utf8Capacity(std::size_t n) { return 3 * n + 8; }

@@ -1,6 +1,7 @@
 // The one place that picks a kernel by level.
 #include "simd/avx2/kernels.h"
 #include "simd/avx512/kernels.h"
+#include "simd/portable/kernels.h"
 #include "simd/simd.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -36,6 +37,17 @@ void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, st
 void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out, J2sCursor& cursor) {
     VELK_PICK(level, j2sWindows(tables, in, n, out, cursor), void())
+}
+
+// The AVX-512 level takes the AVX2 windows: each character is a scalar
+// look-up and store, which wider vectors would not speed.
+void j2uChars(Level level, const J2uTables& tables, const std::uint8_t* in, std::size_t n,
+              std::uint8_t* out, J2sCursor& cursor) {
+#ifdef VELK_X86
+    if (level != Level::portable) return avx2::j2uChars(tables, in, n, out, cursor);
+#endif
+    (void)level;
+    portable::j2uChars(tables, in, n, out, cursor);
 }
 
 std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,

@@ -60,6 +60,29 @@ struct J2sCursor {
 void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out, J2sCursor& cursor);
 
+// --- j2u stream: the same input to UTF-8, one look-up a character ---
+
+struct J2uTables {
+    // A character's UTF-8 bytes in memory order, their count in the top
+    // byte; 0 where the byte loop decides. One table of 65,536 entries and
+    // a spare: single bytes at their own value (row 0, which no kanji
+    // uses), kanji at their code; a lead byte 0x00 is read as 0x0100, which
+    // is 0 like all of row 1. Shift codes as lead bytes are 0.
+    const std::uint32_t* chars;
+};
+
+// The entry of the kanji `code` in J2uTables::chars.
+inline std::uint32_t j2uKanjiIndex(std::uint32_t code) { return code < 0x100 ? 0x100 : code; }
+
+// Converts the characters of in[cursor.in, n) and the shift codes between
+// them while they map; stops before the first byte that needs a decision
+// (no mapping, a shift code the byte loop takes, a lead byte at n). out
+// must have room for 3 * (n - cursor.in) + 4 bytes past cursor.out: each
+// character is stored as four bytes. Every level; the vector levels take
+// 64-byte windows first.
+void j2uChars(Level level, const J2uTables& tables, const std::uint8_t* in, std::size_t n,
+              std::uint8_t* out, J2sCursor& cursor);
+
 // The vector part of plainRun: whole vectors only.
 std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                            const std::uint8_t* plain, bool& stopped);

@@ -16,6 +16,7 @@
 #include "j2sconv/record_walk.h"
 #include "j2sconv/stream_convert.h"
 #include "j2sconv/trim_fields.h"
+#include "j2sconv/utf8_output.h"
 #include "support/levels.h"
 #include "support/random_text.h"
 
@@ -52,19 +53,27 @@ std::vector<Pool> jefPools() {
 
 using StreamResult = std::tuple<std::string, std::vector<std::tuple<int, int, std::size_t>>, bool>;
 
-StreamResult streamInBlocks(const CodeTables& tables, const std::string& in, std::size_t length) {
+// utf8Stage: each block's Shift-JIS goes through j2u's output stage.
+StreamResult streamInBlocks(const CodeTables& tables, const std::string& in, std::size_t length,
+                            bool utf8Stage = false) {
     std::string out;
     std::vector<std::tuple<int, int, std::size_t>> logged;  // kind, code, offset
     std::vector<ConversionError> errors;
     bool doubleByte = false;
     for (std::size_t pos = 0; pos < in.size();) {
         const std::size_t n = std::min(length, in.size() - pos);
-        std::string dst(n, '\0');
+        std::string dst(blockOutputBound(tables, n), '\0');
         const BlockOutcome r = convertBlock({bytesOf(in) + pos, n}, reinterpret_cast<std::uint8_t*>(dst.data()),
                                             tables, doubleByte, pos + n == in.size(), errors);
         for (const ConversionError& e : errors) logged.emplace_back(static_cast<int>(e.kind), e.code, pos + e.offset);
         errors.clear();
-        out.append(dst, 0, r.outLength);
+        if (utf8Stage) {
+            std::string utf8(utf8Capacity(r.outLength), '\0');
+            utf8.resize(sjisToUtf8({bytesOf(dst), r.outLength}, reinterpret_cast<std::uint8_t*>(utf8.data())));
+            out += utf8;
+        } else {
+            out.append(dst, 0, r.outLength);
+        }
         pos += r.consumed == 0 ? n : r.consumed;  // blocks here are never a lone lead byte
     }
     return {out, logged, doubleByte};
@@ -92,6 +101,29 @@ TEST_P(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
                                                     << length << ", shortcut " << (t->jis.count >= 0));
                     ASSERT_EQ(streamInBlocks(*t, in, length), expected);
                 }
+            }
+        }
+    }
+}
+
+// j2u writes UTF-8 in its own loop: the same as j2s's loop with j2u's
+// narrowed tables followed by the output stage, errors and all.
+TEST_P(J2sFastPaths, J2uStreamAgreesWithJ2sAndTheUtf8Stage) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
+    const std::vector<Pool> pools = jefPools();
+    std::mt19937 rng(4242);
+    for (int optConv : {1, 2, 3}) {
+        CodeTables direct = makeCodeTables(decodeOptions(optConv, 0, 0, 0, true));
+        direct.level = GetParam();
+        CodeTables staged = direct;
+        staged.level = velk::simd::Level::portable;
+        staged.utf8Chars.clear();
+        for (int round = 0; round < 30; ++round) {
+            const std::string in = velk::test::randomText(rng, pools, 900);
+            for (std::size_t length : {2, 63, 64, 65, 200, 100000}) {
+                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", round " << round
+                                                << ", blocks of " << length);
+                ASSERT_EQ(streamInBlocks(direct, in, length), streamInBlocks(staged, in, length, true));
             }
         }
     }

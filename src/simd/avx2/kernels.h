@@ -9,6 +9,8 @@ void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, 
                 S2jCursor& cursor);
 void j2sWindows(const J2sTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
                 J2sCursor& cursor);
+void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
+              J2sCursor& cursor);
 std::size_t plainRun(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                      const std::uint8_t* plain, bool& stopped);
 std::uint32_t plainChars(const std::uint8_t* src, std::uint32_t length, std::uint8_t* out,

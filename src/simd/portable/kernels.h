@@ -1,0 +1,12 @@
+// The portable kernels that are functions rather than inline runs; the
+// vector levels finish with them what their windows leave.
+#pragma once
+
+#include "simd/simd.h"
+
+namespace velk::simd::portable {
+
+void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
+              J2sCursor& cursor);
+
+}  // namespace velk::simd::portable
