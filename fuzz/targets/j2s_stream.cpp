@@ -80,7 +80,8 @@ Converted inBlocks(const CodeTables& tables, std::span<const std::uint8_t> data,
 CodeTables withoutFastPaths(CodeTables t) {
     t.level = simd::Level::portable;
     t.jis.count = -1;
-    t.plain.fill(0);  // every single byte through the slow step
+    t.plain.fill(0);  // every character through the slow step
+    std::fill(t.streamChars.begin(), t.streamChars.end(), 0);
     return t;
 }
 
@@ -128,8 +129,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const CodeTables utf8[3] = {makeCodeTables(decodeOptions(1, 0, 0, 0, true)),
                                        makeCodeTables(decodeOptions(2, 0, 0, 0, true)),
                                        makeCodeTables(decodeOptions(3, 0, 0, 0, true))};
-    CodeTables staged = withoutFastPaths(utf8[optConv - 1]);
-    staged.utf8Chars.clear();
+    Options sjisOptions = decodeOptions(optConv, 0, 0, 0, true);
+    sjisOptions.utf8 = false;  // the same narrowed tables, writing Shift-JIS
+    const CodeTables staged = withoutFastPaths(makeCodeTables(sjisOptions));
     const Converted viaStage =
         inBlocks(staged, text, static_cast<std::size_t>(blockLength), recSize != 0, true);
     for (simd::Level level : simd::kLevels) {

@@ -24,15 +24,18 @@ CodeTables makeCodeTables(const Options& options) {
     t.kanji.push_back(KanjiEntry{0, 0});
     t.jis = simd::findJisShortcut(t.kanji.front().data());
     t.level = simd::processLevel();
-    if (options.utf8) {
-        t.utf8Chars.assign(t.kanji.size(), 0);
-        for (std::size_t code = 0x100; code < t.kanji.size(); ++code) {
-            const KanjiEntry& e = t.kanji[code];
-            if ((e[0] | e[1]) != 0) t.utf8Chars[code] = utf8Packed(static_cast<std::uint16_t>(e[0] << 8 | e[1]));
-        }
-        for (int b = 0; b < 256; ++b)
-            if (t.plain[b] != 0) t.utf8Chars[b] = utf8Packed(t.plain[b]);
+    // The stream's characters one look-up each: their output bytes and count.
+    t.streamChars.assign(t.kanji.size(), 0);
+    for (std::size_t code = 0x100; code < t.kanji.size(); ++code) {
+        const KanjiEntry& e = t.kanji[code];
+        if ((e[0] | e[1]) == 0) continue;
+        t.streamChars[code] = options.utf8 ? utf8Packed(static_cast<std::uint16_t>(e[0] << 8 | e[1]))
+                                           : (2u << 24 | std::uint32_t{e[1]} << 8 | e[0]);
     }
+    for (int b = 0; b < 256; ++b)
+        if (t.plain[b] != 0)
+            t.streamChars[b] = options.utf8 ? utf8Packed(t.plain[b]) : (1u << 24 | t.plain[b]);
+    t.utf8 = options.utf8;
     t.skipShift = options.skipShift;
     if (t.skipShift)
         for (int code : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt}) t.skips[code] = 1;

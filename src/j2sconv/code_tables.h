@@ -30,11 +30,12 @@ struct CodeTables {
     std::vector<KanjiEntry> kanji;
     // JIS X 0208 kanji by arithmetic, where the table agrees with it.
     simd::JisShortcut jis;
-    // j2u's stream: each character's UTF-8 bytes in memory order with
+    // The stream's characters: each one's output bytes in memory order with
     // their count in the top byte, 0 wherever plain and kanji are 0, laid
-    // out as simd::J2uTables says (single bytes in row 0, where no kanji
-    // is). Empty for j2s.
-    std::vector<std::uint32_t> utf8Chars;
+    // out as simd::StreamChars says (single bytes in row 0, where no kanji
+    // is). UTF-8 for j2u, Shift-JIS for j2s.
+    std::vector<std::uint32_t> streamChars;
+    bool utf8 = false;  // the stream writes UTF-8 (j2u)
     // The fast-path level of the run.
     simd::Level level = simd::Level::portable;
 

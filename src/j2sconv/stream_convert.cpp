@@ -38,7 +38,7 @@ BlockOutcome convertBlockTo(std::span<const std::uint8_t> in, std::uint8_t* out,
     BlockOutcome result;
 
     const simd::J2sTables fast{plain, kanji->data(), &tables.jis};
-    const simd::J2uTables fastUtf8{tables.utf8Chars.data()};
+    const simd::StreamChars chars{tables.streamChars.data()};
     // The step below writes a character as its Shift-JIS bytes, or for j2u
     // as the UTF-8 of the same code (the substitutes are CP932's too).
     auto putSingle = [&](std::uint8_t sjis) {
@@ -74,32 +74,13 @@ BlockOutcome convertBlockTo(std::span<const std::uint8_t> in, std::uint8_t* out,
     // needs a decision count.
     while (i < n) {
         std::size_t done = 0;
-        if constexpr (Utf8) {
+        if (Utf8 || level == simd::Level::portable) {
+            // One look-up a character, shift codes taken in passing.
             simd::J2sCursor cursor{i, o, dbcs};
-            simd::j2uChars(level, fastUtf8, src, n, dst, cursor);
+            simd::streamChars(Utf8 ? level : simd::Level::portable, chars, src, n, dst, cursor);
             i = cursor.in;
             o = cursor.out;
             dbcs = cursor.doubleByte;
-        } else if (level == simd::Level::portable) {
-            // Runs and the shift codes between them, most of the text, in a
-            // loop of their own; any other byte goes to the step below.
-            for (;;) {
-                if (!dbcs) {
-                    bool stopped;
-                    const std::size_t run = simd::portable::plainRun(src + i, n - i, dst + o, plain, stopped);
-                    i += run;
-                    o += run;
-                    if (i == n || !(single[src[i]] & kShiftIn)) break;
-                    dbcs = true;
-                    ++i;
-                }
-                const std::size_t run = simd::portable::kanjiRun(src + i, n - i, dst + o, kanji->data());
-                i += run;
-                o += run;
-                if (i == n || !(single[src[i]] & kShiftOut)) break;
-                dbcs = false;
-                ++i;
-            }
         } else {
             if (i >= windowsFrom) {
                 simd::J2sCursor cursor{i, o, dbcs};
@@ -163,9 +144,8 @@ BlockOutcome convertBlockTo(std::span<const std::uint8_t> in, std::uint8_t* out,
 BlockOutcome convertBlock(std::span<const std::uint8_t> in, std::uint8_t* out,
                           const CodeTables& tables, bool& doubleByte, bool endsFile,
                           std::vector<ConversionError>& errors) {
-    return tables.utf8Chars.empty()
-               ? convertBlockTo<false>(in, out, tables, doubleByte, endsFile, errors)
-               : convertBlockTo<true>(in, out, tables, doubleByte, endsFile, errors);
+    return tables.utf8 ? convertBlockTo<true>(in, out, tables, doubleByte, endsFile, errors)
+                       : convertBlockTo<false>(in, out, tables, doubleByte, endsFile, errors);
 }
 
 std::int64_t streamBlockLength(std::int32_t recSize, std::int64_t jefSize) {

@@ -19,10 +19,10 @@ struct BlockOutcome {
 };
 
 // Bytes that convertBlock may write for n bytes of input: as many for
-// Shift-JIS; for UTF-8 three a byte (a kanji pair or a half-width kana
-// gives three) and the slack of its word stores.
+// Shift-JIS, three a byte for UTF-8 (a kanji pair or a half-width kana
+// gives three), and the slack of its four-byte stores.
 inline std::size_t blockOutputBound(const CodeTables& tables, std::size_t n) {
-    return tables.utf8Chars.empty() ? n : 3 * n + 4;
+    return (tables.utf8 ? 3 * n : n) + 4;
 }
 
 // Converts one block into out, which must hold blockOutputBound bytes:

@@ -41,13 +41,13 @@ void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, st
 
 // The AVX-512 level takes the AVX2 windows: each character is a scalar
 // look-up and store, which wider vectors would not speed.
-void j2uChars(Level level, const J2uTables& tables, const std::uint8_t* in, std::size_t n,
+void streamChars(Level level, const StreamChars& tables, const std::uint8_t* in, std::size_t n,
               std::uint8_t* out, J2sCursor& cursor) {
 #ifdef VELK_X86
-    if (level != Level::portable) return avx2::j2uChars(tables, in, n, out, cursor);
+    if (level != Level::portable) return avx2::streamChars(tables, in, n, out, cursor);
 #endif
     (void)level;
-    portable::j2uChars(tables, in, n, out, cursor);
+    portable::streamChars(tables, in, n, out, cursor);
 }
 
 std::size_t plainRunVector(Level level, const std::uint8_t* src, std::size_t n, std::uint8_t* dst,

@@ -62,7 +62,7 @@ void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, st
 
 // --- j2u stream: the same input to UTF-8, one look-up a character ---
 
-struct J2uTables {
+struct StreamChars {
     // A character's UTF-8 bytes in memory order, their count in the top
     // byte; 0 where the byte loop decides. One table of 65,536 entries and
     // a spare: single bytes at their own value (row 0, which no kanji
@@ -71,8 +71,8 @@ struct J2uTables {
     const std::uint32_t* chars;
 };
 
-// The entry of the kanji `code` in J2uTables::chars.
-inline std::uint32_t j2uKanjiIndex(std::uint32_t code) { return code < 0x100 ? 0x100 : code; }
+// The entry of the kanji `code` in StreamChars::chars.
+inline std::uint32_t streamKanjiIndex(std::uint32_t code) { return code < 0x100 ? 0x100 : code; }
 
 // Converts the characters of in[cursor.in, n) and the shift codes between
 // them while they map; stops before the first byte that needs a decision
@@ -80,7 +80,7 @@ inline std::uint32_t j2uKanjiIndex(std::uint32_t code) { return code < 0x100 ? 0
 // must have room for 3 * (n - cursor.in) + 4 bytes past cursor.out: each
 // character is stored as four bytes. Every level; the vector levels take
 // 64-byte windows first.
-void j2uChars(Level level, const J2uTables& tables, const std::uint8_t* in, std::size_t n,
+void streamChars(Level level, const StreamChars& tables, const std::uint8_t* in, std::size_t n,
               std::uint8_t* out, J2sCursor& cursor);
 
 // The vector part of plainRun: whole vectors only.

@@ -54,7 +54,7 @@ std::string convertInBlocks(const velk::j2s::CodeTables& tables, const std::stri
         const std::size_t n = std::min(carried && length == 1 ? 2 : length, in.size() - pos);
         std::vector<std::uint8_t> block(in.begin() + static_cast<long>(pos),
                                         in.begin() + static_cast<long>(pos + n));
-        std::vector<std::uint8_t> dst(n);  // exactly the room promised, for the sanitizer
+        std::vector<std::uint8_t> dst(velk::j2s::blockOutputBound(tables, n));  // exactly the room promised, for the sanitizer
         const auto r = velk::j2s::convertBlock(block, dst.data(), tables, doubleByte,
                                                pos + n == in.size(), errors);
         for (const ConversionError& e : errors) logged.emplace_back(e.kind, e.code, pos + e.offset);

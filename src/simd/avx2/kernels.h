@@ -9,7 +9,7 @@ void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, 
                 S2jCursor& cursor);
 void j2sWindows(const J2sTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
                 J2sCursor& cursor);
-void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
+void streamChars(const StreamChars& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
               J2sCursor& cursor);
 std::size_t plainRun(const std::uint8_t* src, std::size_t n, std::uint8_t* dst,
                      const std::uint8_t* plain, bool& stopped);

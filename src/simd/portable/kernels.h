@@ -6,7 +6,7 @@
 
 namespace velk::simd::portable {
 
-void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
+void streamChars(const StreamChars& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
               J2sCursor& cursor);
 
 }  // namespace velk::simd::portable

@@ -21,7 +21,7 @@ VELK_AVX2 inline void indexOf16(const std::uint8_t* p, std::uint32_t leads, std:
     const __m256i second =
         _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)));
     const __m256i code = _mm256_or_si256(_mm256_slli_epi16(first, 8), second);
-    // A lead byte 0x00 reads row 1, which is empty (see j2uKanjiIndex).
+    // A lead byte 0x00 reads row 1, which is empty (see streamKanjiIndex).
     const __m256i kanji = _mm256_max_epu16(code, _mm256_set1_epi16(0x100));
     const __m256i single = _mm256_cmpeq_epi16(
         _mm256_and_si256(_mm256_set1_epi16(static_cast<short>(leads)),
@@ -39,7 +39,7 @@ VELK_AVX2 inline void windowIndex(const std::uint8_t* p, std::uint64_t leads, st
 
 }  // namespace
 
-VELK_AVX2 void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::size_t n,
+VELK_AVX2 void streamChars(const StreamChars& tables, const std::uint8_t* in, std::size_t n,
                         std::uint8_t* out, J2sCursor& cursor) {
     const std::uint32_t* chars = tables.chars;
     alignas(32) std::uint16_t index[64];  // each byte's entry, read as a single byte or as a lead
@@ -82,14 +82,14 @@ VELK_AVX2 void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::si
         // The window the masks could not take, one character at a time;
         // then windows again, unless a byte there needs a decision.
         const std::size_t limit = i + 64;
-        portable::j2uChars(tables, in, limit, out, cursor);
+        portable::streamChars(tables, in, limit, out, cursor);
         const bool leadAtLimit = cursor.doubleByte && cursor.in + 1 == limit;
         if (cursor.in != limit && !leadAtLimit) return;
         i = cursor.in;
         o = cursor.out;
         doubleByte = cursor.doubleByte;
     }
-    portable::j2uChars(tables, in, n, out, cursor);
+    portable::streamChars(tables, in, n, out, cursor);
 }
 
 }  // namespace velk::simd::avx2

@@ -1,5 +1,6 @@
-// j2u characters one by one: one look-up gives a character's UTF-8 bytes
-// and their count, stored as one word whatever the count.
+// The stream's characters one by one: one look-up gives a character's
+// output bytes and their count, stored as one word whatever the count.
+#include <bit>
 #include <cstring>
 
 #include "simd/portable/kernels.h"
@@ -15,10 +16,17 @@ inline void put(std::uint8_t* out, std::size_t& o, std::uint32_t v) {
     o += v >> 24;
 }
 
+// The code of the kanji at p, its lead byte high.
+inline std::uint32_t kanjiCode(const std::uint8_t* p) {
+    std::uint16_t w;
+    std::memcpy(&w, p, sizeof w);
+    return std::endian::native == std::endian::little ? __builtin_bswap16(w) : w;
+}
+
 }  // namespace
 
-void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
-              J2sCursor& cursor) {
+void streamChars(const StreamChars& tables, const std::uint8_t* in, std::size_t n,
+                 std::uint8_t* out, J2sCursor& cursor) {
     const std::uint32_t* chars = tables.chars;
     std::size_t i = cursor.in, o = cursor.out;
     bool dbcs = cursor.doubleByte;
@@ -34,7 +42,9 @@ void j2uChars(const J2uTables& tables, const std::uint8_t* in, std::size_t n, st
             ++i;
         }
         for (; i + 1 < n; i += 2) {
-            const std::uint32_t v = chars[j2uKanjiIndex(std::uint32_t{in[i]} << 8 | in[i + 1])];
+            const std::uint32_t code = kanjiCode(in + i);
+            if (code < 0x100) break;  // row 0 is the single bytes'
+            const std::uint32_t v = chars[code];
             if (v == 0) break;
             put(out, o, v);
         }
