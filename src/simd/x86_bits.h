@@ -37,6 +37,32 @@ VELK_BMI2 inline std::uint64_t modeAfter(std::uint64_t shiftIn, std::uint64_t sh
     return prefixXor(_pdep_u64(changes, shifts)) ^ (doubleByte ? ~std::uint64_t{0} : 0);
 }
 
+// j2s and j2u: the characters of a window of JEF/EBCDIC, from its
+// shift-code bytes (0x28 and 0x38 in, 0x29 out) and the mode before it.
+struct JefWindow {
+    std::uint64_t mode;     // set after each byte that leaves double-byte mode
+    std::uint64_t shifts;   // shift-code bytes: they give nothing
+    std::uint64_t leads;    // kanji lead bytes; one that ends the window waits
+    std::uint64_t singles;  // single-byte characters
+    std::uint64_t window;   // the bytes the window takes, `step` of them
+    std::size_t step;
+};
+
+// False when a kanji run has odd length: its last lead byte takes a
+// shift-code byte as its second byte, so that byte was no shift code after
+// all, and the byte loop decides.
+VELK_BMI2 inline bool jefWindow(std::uint64_t shiftIn, std::uint64_t shiftOut, bool doubleByte,
+                                JefWindow& w) {
+    w.shifts = shiftIn | shiftOut;
+    w.mode = modeAfter(shiftIn, w.shifts, doubleByte);
+    const std::uint64_t kanjiBytes = w.mode & ~w.shifts;
+    w.leads = leadBytes(kanjiBytes);
+    w.window = ~std::uint64_t{0};
+    w.step = holdLastLead(w.leads, w.window);
+    w.singles = w.window & ~w.mode & ~w.shifts;
+    return ((w.leads << 1) & ~kanjiBytes) == 0;
+}
+
 // s2j: the characters a shift code goes before (those that change the kind
 // of the last character; line ends do not count). open carries the kind.
 VELK_BMI2 inline std::uint64_t shiftsBefore(std::uint64_t leads, std::uint64_t singles, bool& open) {

@@ -63,33 +63,23 @@ VELK_AVX2 void j2sWindows(const J2sTables& tables, const std::uint8_t* in, std::
 
     while (i + 64 <= n) {
         const Window v = loadWindow(in + i);
-        const std::uint64_t shiftIn = equalBits(v, 0x28) | equalBits(v, 0x38);
-        const std::uint64_t shifts = shiftIn | equalBits(v, 0x29);
-        const std::uint64_t mode = modeAfter(shiftIn, shifts, doubleByte);
-        const std::uint64_t kanjiBytes = mode & ~shifts;
-
-        std::uint64_t leads = leadBytes(kanjiBytes);
-        std::uint64_t window = ~std::uint64_t{0};
-        const std::size_t step = holdLastLead(leads, window);
-        // A kanji run of odd length ends in a lead byte whose second byte is
-        // a shift-code byte: then that byte was no shift code after all.
-        if ((leads << 1) & ~kanjiBytes) break;
-
+        JefWindow w;
+        if (!jefWindow(equalBits(v, 0x28) | equalBits(v, 0x38), equalBits(v, 0x29), doubleByte, w))
+            break;
         __m256i low = lookup(plain, v.low);
         __m256i high = lookup(plain, v.high);
-        const std::uint64_t singles = window & ~mode & ~shifts;
-        if (singles & zeroBits(low, high)) break;  // the byte loop reports it
-        std::uint64_t looked = leads;
-        if (leads != 0 && tables.jis->count >= 0)
-            looked &= ~arithmeticKanji(in + i, v, leads, *tables.jis, low, high);
+        if (w.singles & zeroBits(low, high)) break;  // the byte loop reports it
+        std::uint64_t looked = w.leads;
+        if (w.leads != 0 && tables.jis->count >= 0)
+            looked &= ~arithmeticKanji(in + i, v, w.leads, *tables.jis, low, high);
         store(bytes, low);
         store(bytes + 32, high);
         if (looked != 0 && kanjiByTable(in + i, looked, tables.kanji, bytes)) break;
 
         // Shift codes are dropped; every other byte gives one.
-        o += compress(bytes, window & ~shifts, out + o);
-        doubleByte = (mode >> (step - 1)) & 1;
-        i += step;
+        o += compress(bytes, w.window & ~w.shifts, out + o);
+        doubleByte = (w.mode >> (w.step - 1)) & 1;
+        i += w.step;
     }
 
     cursor.in = i;

@@ -51,31 +51,23 @@ VELK_AVX2 void streamChars(const StreamChars& tables, const std::uint8_t* in, st
         // One byte past the window is read with each character's pair.
         while (i + 64 < n) {
             const Window v = loadWindow(in + i);
-            const std::uint64_t shiftIn = equalBits(v, 0x28) | equalBits(v, 0x38);
-            const std::uint64_t shifts = shiftIn | equalBits(v, 0x29);
-            const std::uint64_t mode = modeAfter(shiftIn, shifts, doubleByte);
-            const std::uint64_t kanjiBytes = mode & ~shifts;
+            JefWindow w;
+            if (!jefWindow(equalBits(v, 0x28) | equalBits(v, 0x38), equalBits(v, 0x29), doubleByte, w))
+                break;  // the loop below decides
 
-            std::uint64_t leads = leadBytes(kanjiBytes);
-            std::uint64_t window = ~std::uint64_t{0};
-            const std::size_t step = holdLastLead(leads, window);
-            // A kanji run of odd length: its last lead byte takes a
-            // shift-code byte as its second byte; the loop below decides.
-            if ((leads << 1) & ~kanjiBytes) break;
-
-            windowIndex(in + i, leads, index);
-            for (std::uint64_t c = (window & ~mode & ~shifts) | leads; c != 0; c &= c - 1) {
+            windowIndex(in + i, w.leads, index);
+            for (std::uint64_t c = w.singles | w.leads; c != 0; c &= c - 1) {
                 const auto j = static_cast<unsigned>(__builtin_ctzll(c));
                 const std::uint32_t u = chars[index[j]];
                 if (u == 0) {  // the byte loop takes it, in the mode it is read in
-                    cursor = {i + j, o, ((leads >> j) & 1) != 0};
+                    cursor = {i + j, o, ((w.leads >> j) & 1) != 0};
                     return;
                 }
                 std::memcpy(out + o, &u, sizeof u);
                 o += u >> 24;
             }
-            doubleByte = (mode >> (step - 1)) & 1;
-            i += step;
+            doubleByte = (w.mode >> (w.step - 1)) & 1;
+            i += w.step;
         }
         cursor = {i, o, doubleByte};
         if (i + 64 >= n) break;

@@ -42,34 +42,24 @@ VELK_AVX512 void j2sWindows(const J2sTables& tables, const std::uint8_t* in, std
 
     while (i + 64 <= n) {
         const __m512i v = _mm512_loadu_si512(in + i);
-        const std::uint64_t shiftOut = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x29));
         const std::uint64_t shiftIn = _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x28)) |
                                       _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x38));
-        const std::uint64_t shifts = shiftIn | shiftOut;
-        const std::uint64_t mode = modeAfter(shiftIn, shifts, doubleByte);
-        const std::uint64_t kanjiBytes = mode & ~shifts;
-
-        std::uint64_t leads = leadBytes(kanjiBytes);
-        std::uint64_t window = ~std::uint64_t{0};
-        const std::size_t step = holdLastLead(leads, window);
-        const std::uint64_t seconds = leads << 1;
-        // A kanji run of odd length ends in a lead byte whose second byte is
-        // a shift-code byte: then that byte was no shift code after all.
-        if (seconds & ~kanjiBytes) break;
+        JefWindow w;
+        if (!jefWindow(shiftIn, _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x29)), doubleByte, w))
+            break;
 
         const __m512i singleBytes = lookup(plain, v);
-        const std::uint64_t singles = window & ~mode & ~shifts;
-        std::uint64_t unmapped = singles & _mm512_testn_epi8_mask(singleBytes, singleBytes);
+        std::uint64_t unmapped = w.singles & _mm512_testn_epi8_mask(singleBytes, singleBytes);
         __m512i bytes = singleBytes;
-        if (leads != 0) bytes = kanjiCodes(v, leads, tables, bytes, unmapped);
+        if (w.leads != 0) bytes = kanjiCodes(v, w.leads, tables, bytes, unmapped);
         if (unmapped != 0) break;  // the byte loop reports it
 
         // Shift codes are dropped; every other byte gives one.
-        const std::uint64_t kept = window & ~shifts;
+        const std::uint64_t kept = w.window & ~w.shifts;
         _mm512_storeu_si512(out + o, _mm512_maskz_compress_epi8(kept, bytes));
         o += _mm_popcnt_u64(kept);
-        doubleByte = (mode >> (step - 1)) & 1;
-        i += step;
+        doubleByte = (w.mode >> (w.step - 1)) & 1;
+        i += w.step;
     }
 
     cursor.in = i;
