@@ -10,6 +10,11 @@ using s2j::kKanjiIn;
 using s2j::kKanjiOut;
 using s2j::kSpace;
 
+// The fast paths read the entries' flags by these bits.
+static_assert(std::uint32_t{Tables::Double} << 16 == simd::kU2jDouble);
+static_assert(std::uint32_t{Tables::SingleError} << 16 == simd::kU2jNoMapping);
+static_assert((std::uint32_t{Tables::DoubleError} << 16) == (simd::kU2jDouble | simd::kU2jNoMapping));
+
 Tables makeTables(const s2j::Converter& conv) {
     Tables t;
     t.conv = conv;
@@ -78,7 +83,26 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
         }
     };
 
+    // Where the processor can, whole windows go through the wide path; it
+    // leaves a window that needs a decision to the byte loop, which then
+    // takes at least that window before handing back.
+    const simd::Level level = t.conv.level;
+    const simd::U2jTables wide{entry, plain, shift};
+    std::size_t wideFrom = level != simd::Level::portable ? 0 : SIZE_MAX;
+
     while (i < n) {
+        if (i >= wideFrom) {
+            simd::U2jCursor cursor{i, o, open, at, lineFeeds, lineStart};
+            simd::u2jWindows(level, wide, p, n, cursor);
+            i = cursor.in;
+            o = cursor.out;
+            open = cursor.kanjiOpen;
+            at = cursor.chars;
+            lineFeeds = cursor.lineFeeds;
+            lineStart = cursor.lineStart;
+            wideFrom = i + 64;
+            if (i == n) break;
+        }
         std::uint8_t b = p[i];
         if (b < 0x80) {
             std::uint8_t v = plain[b];
