@@ -71,21 +71,42 @@ VELK_AVX2 void interleave(__m256i codes, __m256i bytes, std::uint8_t* slots) {
     store(slots + 32, _mm256_permute2x128_si256(low, high, 0x31));
 }
 
-// Looks up the characters whose leads are at `leads` (their code point's
-// bits picked from the bytes by `bits`, lead byte highest): each entry's
-// bytes go over the character's first two in `bytes`, its flags to
-// `flags` at the lead. Two stores a character, no dependence between them.
-VELK_AVX2 inline void lookUp(const std::uint8_t* in, std::uint64_t leads, std::uint32_t bits,
-                             const std::uint32_t* entry, std::uint8_t* bytes, std::uint8_t* flags) {
+// Looks up the three-byte characters whose leads are at `leads`: each
+// entry goes whole (output bytes, flags, a zero byte) over the character's
+// bytes in `out` and the next lead's, which is written later.
+VELK_AVX2 inline void lookUpThrees(const std::uint8_t* in, std::uint64_t leads,
+                                   const std::uint32_t* entry, std::uint8_t* out) {
     for (; leads != 0; leads = _blsr_u64(leads)) {
         const auto j = static_cast<unsigned>(_tzcnt_u64(leads));
         std::uint32_t word;
         std::memcpy(&word, in + j, 4);
-        const std::uint32_t e = entry[_pext_u32(__builtin_bswap32(word), bits)];
-        const auto out = static_cast<std::uint16_t>(e);
-        std::memcpy(bytes + j, &out, 2);
+        const std::uint32_t e = entry[_pext_u32(__builtin_bswap32(word), 0x0F3F3F00u)];
+        std::memcpy(out + j, &e, 4);
+    }
+}
+
+// The two-byte characters, after the three-byte ones: their flags, which
+// have no place among their own two bytes, go to `flags` at the lead.
+VELK_AVX2 inline void lookUpTwos(const std::uint8_t* in, std::uint64_t leads,
+                                 const std::uint32_t* entry, std::uint8_t* out,
+                                 std::uint8_t* flags) {
+    for (; leads != 0; leads = _blsr_u64(leads)) {
+        const auto j = static_cast<unsigned>(_tzcnt_u64(leads));
+        std::uint32_t word;
+        std::memcpy(&word, in + j, 4);
+        const std::uint32_t e = entry[_pext_u32(__builtin_bswap32(word), 0x1F3F0000u)];
+        const auto bytes = static_cast<std::uint16_t>(e);
+        std::memcpy(out + j, &bytes, 2);
         flags[j] = static_cast<std::uint8_t>(e >> 16);
     }
+}
+
+// Flag bits 0 (double) and 1 (no mapping) of 64 bytes, as masks.
+VELK_AVX2 inline void flagBits(const std::uint8_t* flags, std::uint64_t& doubles,
+                               std::uint64_t& unmapped) {
+    const Window f = loadWindow(flags);
+    doubles = bitsOf(_mm256_slli_epi16(f.low, 7), _mm256_slli_epi16(f.high, 7));
+    unmapped = bitsOf(_mm256_slli_epi16(f.low, 6), _mm256_slli_epi16(f.high, 6));
 }
 
 }  // namespace
@@ -96,8 +117,9 @@ VELK_AVX2 void u2jWindows(const U2jTables& tables, const std::uint8_t* in, std::
     loadAscii(plain, tables.plain);
     alignas(32) std::uint8_t bytes[64];
     alignas(32) std::uint8_t slots[128];
-    // Read at the leads of the window only.
-    alignas(32) std::uint8_t flags[64] = {};
+    // Entries of the characters beyond ASCII; read where those stand only.
+    alignas(32) std::uint8_t entries[64 + 4] = {};
+    alignas(32) std::uint8_t flags[64] = {};  // of two-byte characters, at their leads
     static_assert(kU2jDouble >> 16 == 1 && kU2jNoMapping >> 16 == 2);
 
     std::size_t i = cursor.in;
@@ -132,30 +154,41 @@ VELK_AVX2 void u2jWindows(const U2jTables& tables, const std::uint8_t* in, std::
         const std::uint64_t asciiChars = ascii & window & ~lineEnds;
         if (asciiChars & zeroBits(low, high)) break;  // no plain mapping
 
-        store(bytes, low);
-        store(bytes + 32, high);
-        lookUp(in + i, twos & window, 0x1F3F0000u, tables.entry, bytes, flags);
-        lookUp(in + i, threes & window, 0x0F3F3F00u, tables.entry, bytes, flags);
-        const Window f = loadWindow(flags);
-        // Flag bit 0 (double) and bit 1 (no mapping) moved to the top.
-        const std::uint64_t doubles =
-            bitsOf(_mm256_slli_epi16(f.low, 7), _mm256_slli_epi16(f.high, 7)) & leads & window;
-        if (bitsOf(_mm256_slli_epi16(f.low, 6), _mm256_slli_epi16(f.high, 6)) & leads & window) break;
+        lookUpThrees(in + i, threes & window, tables.entry, entries);
+        std::uint64_t doubles, unmapped;
+        flagBits(entries + 2, doubles, unmapped);  // three bytes: the flags on the last
+        doubles &= threes & window;
+        unmapped &= threes & window;
+        if (twos & window) {
+            lookUpTwos(in + i, twos & window, tables.entry, entries, flags);
+            std::uint64_t twoDoubles, twoUnmapped;
+            flagBits(flags, twoDoubles, twoUnmapped);
+            doubles |= twoDoubles & twos & window;
+            unmapped |= twoUnmapped & twos & window;
+        }
+        if (unmapped) break;
+        // The looked-up bytes where the input is not ASCII.
+        const __m256i bytesLow = _mm256_blendv_epi8(
+            low, _mm256_load_si256(reinterpret_cast<const __m256i*>(entries)), v.low);
+        const __m256i bytesHigh = _mm256_blendv_epi8(
+            high, _mm256_load_si256(reinterpret_cast<const __m256i*>(entries + 32)), v.high);
 
         // CR and LF are dropped; a single-byte character gives one byte, a
         // double-byte one its lead's byte and the next.
         const std::uint64_t characters = asciiChars | (leads & window);
         const std::uint64_t kept = characters | (doubles << 1);
         if (!tables.shiftCodes) {
+            store(bytes, bytesLow);
+            store(bytes + 32, bytesHigh);
             o += compress(bytes, kept, o);
         } else {
             const std::uint64_t shifts = shiftsBefore(doubles, characters & ~doubles, open);
             const __m256i shiftOut = _mm256_set1_epi8(0x29);
             const __m256i kanjiIn = _mm256_set1_epi8(0x28);
             interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(doubles))),
-                       _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes)), slots);
+                       bytesLow, slots);
             interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(doubles >> 32))),
-                       _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 32)), slots + 64);
+                       bytesHigh, slots + 64);
             std::uint64_t firstKept, secondKept;
             slotMasks(shifts, kept, firstKept, secondKept);
             o += compress(slots, firstKept, o);
