@@ -34,6 +34,16 @@ void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, st
     VELK_PICK(level, s2jWindows(tables, in, n, base, cursor), void())
 }
 
+// The AVX-512 level takes the AVX2 kernel: its work is the per-character
+// look-ups, which wider vectors do not shorten.
+void u2jWindows(Level level, const U2jTables& tables, const std::uint8_t* in, std::size_t n,
+                U2jCursor& cursor) {
+#ifdef VELK_X86
+    if (level != Level::portable) return avx2::u2jWindows(tables, in, n, cursor);
+#endif
+    (void)level, (void)tables, (void)in, (void)n, (void)cursor;
+}
+
 void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out, J2sCursor& cursor) {
     VELK_PICK(level, j2sWindows(tables, in, n, out, cursor), void())

@@ -37,6 +37,38 @@ struct S2jCursor {
 void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, std::size_t n,
                 std::int64_t base, S2jCursor& cursor);
 
+// --- u2j: UTF-8 text to JEF/EBCDIC, 64 input bytes a window ---
+
+// An entry per BMP code point: the output bytes in the order they are
+// written (low 16 bits; one byte for a single-byte character) and the
+// flags above them.
+inline constexpr std::uint32_t kU2jDouble = 1u << 16;     // a JEF pair, not an EBCDIC byte
+inline constexpr std::uint32_t kU2jNoMapping = 2u << 16;  // the byte loop substitutes and reports
+
+struct U2jTables {
+    const std::uint32_t* entry;  // 65,536 entries as above
+    const std::uint8_t* plain;   // ASCII byte to EBCDIC, 0 where the byte loop decides
+    bool shiftCodes;             // bracket kanji runs with 0x28 ... 0x29
+};
+
+struct U2jCursor {
+    std::size_t in;          // next input byte; always the start of a character
+    std::uint8_t* out;       // next output byte
+    bool kanjiOpen;
+    std::int64_t chars;      // character index of in[in]
+    std::int64_t lineFeeds;  // LF bytes seen
+    std::int64_t lineStart;  // character index where the current line begins
+};
+
+// Converts windows of in[cursor.in, n) while at least kU2jWindowBytes
+// remain, dropping CR and LF. Stops before a window with anything but
+// whole, well-formed one- to three-byte characters that map (a sequence cut
+// by the window's end waits for the next window). out must have room for
+// twice the input converted. Nothing at the portable level.
+inline constexpr std::size_t kU2jWindowBytes = 64 + 2;  // a code point is read as four bytes
+void u2jWindows(Level level, const U2jTables& tables, const std::uint8_t* in, std::size_t n,
+                U2jCursor& cursor);
+
 // --- j2s stream: JEF/EBCDIC with shift codes to Shift JIS ---
 
 struct J2sTables {

@@ -10,6 +10,11 @@ using s2j::kKanjiIn;
 using s2j::kKanjiOut;
 using s2j::kSpace;
 
+// The fast paths read the entries' flags by these bits.
+static_assert(std::uint32_t{Tables::Double} << 16 == simd::kU2jDouble);
+static_assert(std::uint32_t{Tables::SingleError} << 16 == simd::kU2jNoMapping);
+static_assert((std::uint32_t{Tables::DoubleError} << 16) == (simd::kU2jDouble | simd::kU2jNoMapping));
+
 Tables makeTables(const s2j::Converter& conv) {
     Tables t;
     t.conv = conv;
@@ -27,7 +32,7 @@ Tables makeTables(const s2j::Converter& conv) {
             e = v != 0 ? (Tables::Single << 16) | v : (Tables::SingleError << 16) | kSpace;
         } else {
             const KanjiEntry& j = sjis2jef[s];
-            e = (j[0] | j[1]) != 0 ? (Tables::Double << 16) | (j[0] << 8) | j[1]
+            e = (j[0] | j[1]) != 0 ? (Tables::Double << 16) | (j[1] << 8) | j[0]
                                    : (Tables::DoubleError << 16) | (kSpace << 8) | kSpace;
         }
         t.entry[cp] = e;
@@ -41,7 +46,6 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
     const std::uint8_t* p = in.data();
     const std::size_t n = in.size();
     const std::uint32_t* entry = t.entry.data();
-    const std::uint8_t* single = t.conv.single.data();
     const std::uint8_t* plain = t.plain.data();
     const bool shift = t.conv.shiftCodes;
     bool open = state.kanjiOpen;
@@ -65,8 +69,8 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
                 *o++ = kKanjiIn;
                 open = true;
             }
-            o[0] = static_cast<std::uint8_t>(e >> 8);
-            o[1] = static_cast<std::uint8_t>(e);
+            o[0] = static_cast<std::uint8_t>(e);
+            o[1] = static_cast<std::uint8_t>(e >> 8);
             o += 2;
             if (kind == Tables::DoubleError) [[unlikely]] fail(ErrorKind::NoJef, cp, 0);
         } else {
@@ -79,60 +83,90 @@ s2j::BlockResult convertBlock(const Tables& t, std::span<const std::uint8_t> in,
         }
     };
 
+    // Where the processor can, whole windows go through the wide path; it
+    // leaves a window that needs a decision to the byte loop, which then
+    // takes at least that window before handing back.
+    const simd::Level level = t.conv.level;
+    const simd::U2jTables wide{entry, plain, shift};
+    std::size_t wideFrom = level != simd::Level::portable ? 0 : SIZE_MAX;
+
     while (i < n) {
+        if (i >= wideFrom) {
+            simd::U2jCursor cursor{i, o, open, at, lineFeeds, lineStart};
+            simd::u2jWindows(level, wide, p, n, cursor);
+            i = cursor.in;
+            o = cursor.out;
+            open = cursor.kanjiOpen;
+            at = cursor.chars;
+            lineFeeds = cursor.lineFeeds;
+            lineStart = cursor.lineStart;
+            wideFrom = i + 64;
+            if (i == n) break;
+        }
         std::uint8_t b = p[i];
         if (b < 0x80) {
+            std::uint8_t v = plain[b];
+            if (v != 0) {
+                // A run of ASCII that needs no decision, byte by byte: in
+                // mixed text the runs are words, too short for words of
+                // eight to pay.
+                if (open) {
+                    *o++ = kKanjiOut;
+                    open = false;
+                }
+                const std::size_t from = i;
+                do {
+                    *o++ = v;
+                    if (++i == n) break;
+                    v = plain[p[i]];
+                } while (v != 0);
+                at += static_cast<std::int64_t>(i - from);
+                continue;
+            }
             if (b == '\n') {
                 ++lineFeeds;
                 ++i;
                 lineStart = ++at;
                 continue;
             }
-            if (b == '\r') {
-                ++i;
-                ++at;
-                continue;
-            }
-            if (open) {
-                *o++ = kKanjiOut;
-                open = false;
-            }
-            // A run of ASCII: eight bytes a word while no byte needs a
-            // decision (no line end, all mapped), else byte by byte. Runs
-            // end at every line: words beat loading a vector look-up.
-            for (;;) {
-                bool stopped = false;
-                const std::size_t done = simd::plainRun(simd::Level::portable, p + i, n - i, o, plain, stopped);
-                o += done;
-                i += done;
-                at += static_cast<std::int64_t>(done);
-                if (i == n) break;
-                b = p[i];
-                if (b >= 0x80 || b == '\n' || b == '\r') break;
-                std::uint8_t v = single[b];
-                if (v == 0) [[unlikely]] {
-                    fail(ErrorKind::NoEbcdic, b, 0);
-                    v = kSpace;
+            if (b != '\r') {  // no EBCDIC byte for it
+                if (open) {
+                    *o++ = kKanjiOut;
+                    open = false;
                 }
-                *o++ = v;
-                ++at;
-                ++i;
+                fail(ErrorKind::NoEbcdic, b, 0);
+                *o++ = kSpace;
             }
+            ++i;
+            ++at;
             continue;
         }
-        // Most text beyond ASCII is three-byte sequences: check them whole.
-        if ((b & 0xF0) == 0xE0 && i + 2 < n) {
-            const std::uint8_t c1 = p[i + 1], c2 = p[i + 2];
-            if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
+        // Most text beyond ASCII is three-byte sequences of kanji: a run of
+        // them, each checked whole, while they are well formed and map.
+        if ((b & 0xF0) == 0xE0) {
+            const std::size_t from = i;
+            while (i + 2 < n) {
+                const std::uint32_t w = p[i] | (std::uint32_t{p[i + 1]} << 8) |
+                                        (std::uint32_t{p[i + 2]} << 16);
                 const std::uint32_t cp =
-                    (std::uint32_t{b & 0x0Fu} << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu);
-                // Not overlong, not a surrogate.
-                if (cp >= 0x800 && (cp & 0xF800) != 0xD800) {
-                    put(cp);
-                    i += 3;
-                    ++at;
-                    continue;
+                    ((w & 0x0Fu) << 12) | ((w & 0x3F00u) >> 2) | ((w >> 16) & 0x3Fu);
+                // Continuation bytes where they belong, not overlong, not a
+                // surrogate.
+                if ((w & 0xC0C0F0u) != 0x8080E0u || cp < 0x800 || (cp & 0xF800) == 0xD800) break;
+                const std::uint32_t e = entry[cp];
+                if ((e >> 16) != Tables::Double) break;
+                if (shift && !open) {
+                    *o++ = kKanjiIn;
+                    open = true;
                 }
+                o[0] = static_cast<std::uint8_t>(e);
+                o[1] = static_cast<std::uint8_t>(e >> 8);
+                o += 2;
+                i += 3;
+            }
+            if (i != from) {
+                at += static_cast<std::int64_t>((i - from) / 3);
+                continue;
             }
         }
         // Everything else, one step at a time: the continuation bytes

@@ -31,8 +31,9 @@ struct ConversionError {
 
 // What each BMP code point becomes under one run's options.
 struct Tables {
-    // Low 16 bits: the output (a JEF pair, or an EBCDIC byte in the low 8),
-    // the substitute where there is none; above them the Kind.
+    // Low 16 bits: the output bytes in the order they are written (a JEF
+    // pair, first byte lowest, or an EBCDIC byte in the low 8), the
+    // substitute where there is none; above them the Kind.
     std::vector<std::uint32_t> entry;
     s2j::Converter conv;  // its single-byte table, shift-code switch and fast-path level
     // ASCII bytes that need no decision to their EBCDIC byte; 0 for the

@@ -7,6 +7,7 @@ namespace velk::simd::avx2 {
 
 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, std::int64_t base,
                 S2jCursor& cursor);
+void u2jWindows(const U2jTables& tables, const std::uint8_t* in, std::size_t n, U2jCursor& cursor);
 void j2sWindows(const J2sTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
                 J2sCursor& cursor);
 void streamChars(const StreamChars& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
