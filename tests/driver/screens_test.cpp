@@ -33,12 +33,6 @@ TEST(Screens, UsageScreensByteForByte) {
          start = at + kPrompt.size())
         screens.push_back(all5.substr(start, at - start) + kPrompt);
     ASSERT_EQ(screens.size(), 5u);
-    EXPECT_EQ(screens[1].substr(0, 48), std::string(47, '*') + "\n");
-    // Asterisk rows as wide as the title between them.
-    EXPECT_EQ(screens[3].substr(0, 44), std::string(43, '*') + "\n");
-    EXPECT_EQ(screens[3].find('\n', 44), 44u + 43u);
-    EXPECT_EQ(screens[4].substr(0, 44), std::string(43, '*') + "\n");
-    EXPECT_EQ(screens[4].find('\n', 44), 44u + 43u);
 
     const struct {
         std::vector<std::string> args;
