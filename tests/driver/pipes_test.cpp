@@ -45,15 +45,14 @@ TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
         int status;
     } cases[] = {
         {{"j2s", "1", "3", "0"}, kanjiRun + "\x29\xC1", "", 0},
-        {{"j2s", "1", "3", "7"}, std::string(100, '\xC1') + "\x28\xA4", "", 1},  // lone lead at the end
-        // A pipe that fills the first read exactly: its end is seen only later.
+        // A pipe that fills the first read exactly: its end is seen only later,
+        // and the last record ends on a lone lead byte.
         {{"j2s", "1", "3", "8"}, std::string(262136, '\xC1') + "\x28\xA4\xA2\xA4\xA2\xA4\xA2\xA4", "", 1},
         {{"j2s", "1", "3", "1"}, records, "XXX,NN\n", 0},
         {{"s2j", "1", "1", "1"}, "AB\r\nC\x88\x9F" "D\n", "", 0},
         // The end of the stream decides a first byte at a block's end.
         {{"s2j", "1", "1", "0"}, aaa + "\x88\x9F", "", 0},
         {{"s2j", "1", "1", "0"}, aaa + "\x88", "", 1},
-        {{"s2j", "1", "1", "0"}, "AB\x88", "", 1},
         {{"u2j", "1", "1", "0"}, "\xEF\xBB\xBF\xE3\x82\xA2\xE5\xB1\xB1\n\xFF", "", 1},
     };
     for (const auto& c : cases) {

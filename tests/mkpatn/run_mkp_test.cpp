@@ -34,7 +34,6 @@ TEST(RunMkp, RunsEndWithTheirMessageCodeAndPattern) {
          "[解析エラー]編集形式(属性)に[9],[X],[A],[N]以外が定義されています\n->05 A PIC Q.\n", -3, "old"},
         {dir + "/huge.cpy", ptn, "1", "0", "0", "メモリ不足です\n", -30, "old"},
         {dir + "/rec.cpy", dir + "/no/p.ptn", "1", "0", "0", dir + "/no/p.ptnがオープンできません\n", -12, nullptr},
-        {dir + "/rec.cpy", dir, "1", "0", "0", dir + "がオープンできません\n", -12, nullptr},
         {dir + "/rec.cpy", "/dev/full", "1", "0", "0", "/dev/fullの出力に失敗しました\n", -27, nullptr},
         {dir + "/rec.cpy", dir + "/./rec.cpy", "1", "0", "0", dir + "/./rec.cpyがオープンできません\n", -12, nullptr},
     };
