@@ -16,7 +16,6 @@ using velk::test::exitLine;
 using velk::test::makeTempDir;
 using velk::test::readFile;
 using velk::test::runShell;
-using velk::test::runVelk;
 using velk::test::writeFile;
 
 std::string withoutLogNotice(std::string err) {
@@ -143,12 +142,9 @@ TEST(Pipes, ARecordLengthBeyondTheInputTakesOnlyWhatTheInputHolds) {
     const std::string dir = makeTempDir();
     writeFile(dir + "/small.jef", std::string(188, '\xC1'));
     const std::string expected = std::string(188, 'A') + "\r\n";
-    // A regression allocates twice the record length: gigabytes.
+    // A regression allocates twice the record length: gigabytes. (A file
+    // takes the same path, with buffer sizes the j2s loop tests pin.)
     constexpr long kLimitKb = 256 * 1024;
-    const auto file = runVelk({"j2s", "0", "3", "2000000000", dir + "/small.jef", dir + "/out"});
-    EXPECT_EQ(file.status, 0);
-    EXPECT_EQ(readFile(dir + "/out"), expected);
-    EXPECT_LT(file.maxRssKb, kLimitKb);
     const auto piped = runShell("cat " + dir + "/small.jef | \"$VELK\" j2s 0 3 2000000000 - -");
     EXPECT_EQ(piped.status, 0);
     EXPECT_EQ(piped.out, expected);
