@@ -2,6 +2,7 @@
 // against stand-in workers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -29,49 +30,63 @@ auto withArgv(std::vector<std::string> args, F f) {
 
 CommandLine parse(const std::vector<std::string>& args) { return withArgv(args, velk::parseCommandLine); }
 
-// Rejections; what is accepted shows in what the workers are called with.
-TEST(CommandLine, AcceptsAndRejectsInOrder) {
+// What is accepted shows in what the workers are called with. A rejection
+// names the first argument at fault and its value, and picks the usage screen.
+TEST(CommandLine, RejectsTheFirstArgumentAtFault) {
     const std::string p259(259, 'p'), p260(260, 'p');
+    const std::string bad = "の値[", wrong = "]が正しくありません(指定できる値=";
+    const std::string tooLong = "のパス名が長すぎます(260バイト/上限=259バイト)[" + p260 + "]\n";
     const struct {
         std::vector<std::string> args;
-        bool rejected;
-        const char* usage;  // screen shown when rejected
-        bool optLogRead;
-        int optLog;
+        const char* usage;   // screen shown: "" when accepted, null for every screen
+        int optLog;          // -1: never read, so no closing line
+        std::string reason;  // the line before the screen
     } cases[] = {
-        {{"s2j", "1", "1", "0", "a"}, true, "s2j", false, 0},
-        {{"s2j", "1", "5", "0", "a", "b"}, true, "s2j", true, 1},
-        {{"s2j", "1x", "1", "0", "a", "b"}, false, nullptr, true, 1},
-        {{"s2j", "x1", "1", "0", "a", "b"}, true, "s2j", false, 0},
-        {{"s2j", "7", "1", "0", "a", "b"}, true, "s2j", true, 7},
-        {{"j2s", "1", "4", "0", "a", "b"}, true, "j2s", true, 1},
-        {{"j2s", "0", "3", "-1", "a", "b"}, true, "j2s", true, 0},
-        {{"j2s", "0", "3", "99999999999", "a", "b"}, true, "j2s", true, 0},
-        {{"j2s", "1", "3", "0", p259, "b"}, false, nullptr, true, 1},
-        {{"j2s", "1", "3", "0", p260, "b"}, true, "j2s", true, 1},
-        {{"j2s", "1", "3", "0", "a", "b", "p", "2"}, true, "j2s", true, 1},
-        {{"j2s", "1", "3", "0", "a", "b", "p", "1", "9"}, true, "j2s", true, 1},
-        {{"mkp", "2", "0", "0", "a", "b"}, true, "mkp", true, 2},
-        {{"mkp", "1", "3", "0", "a", "b"}, true, "mkp", true, 1},
-        {{"mkp", "0", "2", "1", "a", "b", "ignored"}, false, nullptr, true, 0},
-        // u2j and j2u are checked by the s2j and j2s rules.
-        {{"u2j", "1", "5", "0", "a", "b"}, true, "u2j", true, 1},
-        {{"u2j", "0", "9", "2", "a", "b"}, true, "u2j", true, 0},
-        {{"u2j", "1", "4", "1", "a", p260}, true, "u2j", true, 1},
-        {{"U2J", "1", "4", "1", "a", "b"}, true, nullptr, false, 0},
-        {{"j2u", "1", "4", "0", "a", "b"}, true, "j2u", true, 1},
-        {{"j2u", "1", "3", "0", "a", "b", "p", "1", "9"}, true, "j2u", true, 1},
-        {{"j2u", "1", "3", "0", "a", "b", "p", "1", "8"}, false, nullptr, true, 1},
+        {{"s2j", "1", "1", "0", "a"}, "s2j", -1, "s2jのパラメータが足りません(指定=4個/必要=5個)\n"},
+        {{"s2j", "1", "5", "0", "a", "b"}, "s2j", 1, "optConv" + bad + "5" + wrong + "1,2,3,4,9)\n"},
+        {{"s2j", "1x", "1", "0", "a", "b"}, "", 1, ""},
+        {{"s2j", "x1", "1", "0", "a", "b"}, "s2j", -1, "optLog" + bad + "x1" + wrong + "0,1)\n"},
+        {{"s2j", "7", "1", "0", "a", "b"}, "s2j", 7, "optLog" + bad + "7" + wrong + "0,1)\n"},
+        {{"s2j", "1", "1", "2", "a", "b"}, "s2j", 1, "optOther" + bad + "2" + wrong + "0,1)\n"},
+        {{"j2s", "1", "4", "0", "a", "b"}, "j2s", 1, "optConv" + bad + "4" + wrong + "1,2,3)\n"},
+        {{"j2s", "0", "3", "-1", "a", "b"}, "j2s", 0, "recSize" + bad + "-1" + wrong + "0以上の整数)\n"},
+        {{"j2s", "0", "3", "99999999999", "a", "b"}, "j2s", 0,
+         "recSize" + bad + "99999999999" + wrong + "0以上の整数)\n"},
+        {{"j2s", "1", "3", "0", p259, "b"}, "", 1, ""},
+        {{"j2s", "1", "3", "0", p260, "b"}, "j2s", 1, "jefPath" + tooLong},
+        {{"j2s", "1", "3", "0", "a", p260}, "j2s", 1, "sjisPath" + tooLong},
+        {{"j2s", "1", "3", "0", "a", "b", p260}, "j2s", 1, "patnPath" + tooLong},
+        {{"j2s", "1", "3", "0", "a", "b", "p", "2"}, "j2s", 1, "optSkip" + bad + "2" + wrong + "0,1)\n"},
+        {{"j2s", "1", "3", "0", "a", "b", "p", "1", "9"}, "j2s", 1,
+         "optTrim" + bad + "9" + wrong + "0,1,2,3,4,5,6,7,8)\n"},
+        {{"mkp", "2", "0", "0", "a", "b"}, "mkp", 2, "optLog" + bad + "2" + wrong + "0,1)\n"},
+        {{"mkp", "1", "3", "0", "a", "b"}, "mkp", 1, "optCsv" + bad + "3" + wrong + "0,1,2)\n"},
+        {{"mkp", "1", "1", "x", "a", "b"}, "mkp", 1, "optQuote" + bad + "x" + wrong + "0,1)\n"},
+        {{"mkp", "1", "1", "0", p260, "b"}, "mkp", 1, "copyPath" + tooLong},
+        {{"mkp", "1", "1", "0", "a", p260}, "mkp", 1, "ptnPath" + tooLong},
+        {{"mkp", "0", "2", "1", "a", "b", "ignored"}, "", 0, ""},
+        // u2j and j2u are checked by the s2j and j2s rules, their UTF-8 paths named as such.
+        {{"u2j", "1", "5", "0", "a", "b"}, "u2j", 1, "optConv" + bad + "5" + wrong + "1,2,3,4,9)\n"},
+        {{"u2j", "0", "9", "2", "a", "b"}, "u2j", 0, "optOther" + bad + "2" + wrong + "0,1)\n"},
+        {{"u2j", "1", "1", "0", p260, "b"}, "u2j", 1, "utf8Path" + tooLong},
+        {{"u2j", "1", "4", "1", "a", p260}, "u2j", 1, "jefPath" + tooLong},
+        {{"U2J", "1", "4", "1", "a", "b"}, nullptr, -1, "[U2J]は不明なコマンドです\n"},
+        {{"j2u", "1", "4", "0", "a", "b"}, "j2u", 1, "optConv" + bad + "4" + wrong + "1,2,3)\n"},
+        {{"j2u", "1", "1", "0", "a", p260}, "j2u", 1, "utf8Path" + tooLong},
+        {{"j2u", "1", "3", "0", "a", "b", "p", "1", "9"}, "j2u", 1,
+         "optTrim" + bad + "9" + wrong + "0,1,2,3,4,5,6,7,8)\n"},
+        {{"j2u", "1", "3", "0", "a", "b", "p", "1", "8"}, "", 1, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
+        SCOPED_TRACE(testing::PrintToString(c.args).substr(0, 80));
         const CommandLine cl = parse(c.args);
-        EXPECT_EQ(cl.rejected, c.rejected);
-        if (c.rejected) {
+        EXPECT_EQ(cl.rejected, c.usage == nullptr || *c.usage != '\0');
+        if (cl.rejected) {
             EXPECT_STREQ(cl.usageWord, c.usage);
         }
-        EXPECT_EQ(cl.optLogRead, c.optLogRead);
-        EXPECT_EQ(cl.optLog, c.optLog);
+        EXPECT_EQ(cl.reason, c.reason);
+        EXPECT_EQ(cl.optLogRead, c.optLog >= 0);
+        EXPECT_EQ(cl.optLog, std::max(c.optLog, 0));
     }
 }
 

@@ -6,7 +6,7 @@
 
 #include "j2sconv/pattern_file.h"
 #include "j2sconv/run_j2s.h"
-#include "shared/pattern_format.h"
+#include "mkpatn/pattern_writer.h"
 #include "support/run_velk.h"
 
 namespace {
@@ -92,18 +92,21 @@ TEST(PatternFile, LoadsPatternsUpperCasedWithEbcdicKeywordsAndSizes) {
     EXPECT_EQ(binary.patterns.patterns[0].sourceLength, 5);
 }
 
+// Source bytes of a pattern: the reader and the pattern maker count with one
+// function, and differ only on a quote inside a packed run.
 TEST(PatternFile, SourceLengths) {
     const std::pair<std::string, std::int64_t> cases[] = {
-        {"SSS.SS", 5}, {"CCCCC", 3}, {"CCCC", 3}, {"CCPP", 4}, {"X,CC.C,\"NN\"", 5}, {", .\"", 0},
-        {"BBBBU", 4}, {"BBBBB.BB UUUUUUUUUU", 12}, {std::string(18, 'U'), 8},
+        {"SSS.SS", 5},      {"CCCCC", 3},    {"CCCC", 3},       {"CCPP", 4},         {"X,CC.C,\"NN\"", 5},
+        {", .\"", 0},       {"U", 2},        {"BBBBB", 4},      {"BBBBBBB.BB", 4},   {"UUUUUUUUUU", 8},
+        {std::string(18, 'B'), 8},           {"UUUUBBBB", 4},   {"BB BB,UU", 6},     {"CCCBBB", 4},
+        {"BBBCCC9", 5},
     };
-    for (const auto& [pattern, length] : cases)
+    for (const auto& [pattern, length] : cases) {
         EXPECT_EQ(velk::j2s::sourceLengthOf(pattern), length) << pattern;
-    // A quote between packed letters: the reader lets the run go on, the
-    // pattern maker's count ends it.
-    using velk::pattern::QuoteInPackedRun;
-    EXPECT_EQ(velk::pattern::sourceLength("CC\"CC", QuoteInPackedRun::Continues), 3);
-    EXPECT_EQ(velk::pattern::sourceLength("CC\"CC", QuoteInPackedRun::Ends), 4);
+        EXPECT_EQ(velk::mkp::recordLength(pattern + "\n999"), length) << pattern;  // the first line only
+    }
+    EXPECT_EQ(velk::j2s::sourceLengthOf("CC\"CC"), 3);
+    EXPECT_EQ(velk::mkp::recordLength("CC\"CC"), 4);
 }
 
 }  // namespace

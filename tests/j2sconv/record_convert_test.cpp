@@ -7,18 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "support/ebcdic.h"
 #include "support/run_velk.h"
-#include "tblank/single_byte_tables.h"
 
 namespace {
 
 using namespace velk;
-
-std::string ebcdic(const std::string& ascii) {
-    std::string out;
-    for (unsigned char c : ascii) out += static_cast<char>(a2eAscii[c]);
-    return out;
-}
+using test::ebcdic;
 
 // Large outputs: report where they part, not the whole text.
 void expectSameBytes(const std::string& actual, const std::string& expected) {

@@ -142,7 +142,6 @@ TEST(StreamFile, CarriedLeadBytesRecordsAndErrors) {
         // Records of one byte: a kanji takes two rather than looping on its lead byte.
         {bytes({0x28, 0xA4, 0xA2, 0x29, 0xC1}), "1", "\r\n" + a + "\r\n\r\nA\r\n", 4, "", {}},
         {bytes({0x28, 0x29}), "2", "\r\n", 1, "", {}},
-        {bytes({0x38, 0xA4, 0xA2, 0x28, 0xA4, 0xA2, 0x29, 0x81}), "0", a + a + "a", 0, "", {}},
         // A shift-out taken as a trail byte, then a lone lead byte.
         {bytes({0x28, 0xFF, 0x29, 0xC1}), "0", "\x81\x40 ", -1,
          "JEF->シフトJIS 変換エラー(JEF=0xff29/2バイト目)\nJEF->シフトJIS 変換エラー(JEF=0xc1/4バイト目)\n", {}},

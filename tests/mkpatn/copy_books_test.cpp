@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "mkpatn/pattern_writer.h"
+#include "support/ebcdic.h"
 #include "support/run_velk.h"
 
 namespace {
 
+using velk::test::ebcdic;
 using velk::test::readFile;
 using velk::test::writeFile;
 
@@ -41,24 +43,6 @@ std::string cards(const std::vector<std::string>& entries, const std::string& id
         seq += 100;
     }
     return text;
-}
-
-// Text in EBCDIC, for the characters the records below use; others are spaces.
-std::string ebcdic(const std::string& text) {
-    static const struct {
-        char first, last;
-        unsigned char code;
-    } runs[] = {{'0', '9', 0xF0}, {'A', 'I', 0xC1}, {'J', 'R', 0xD1}, {'S', 'Z', 0xE2},
-                {'a', 'i', 0x81}, {'j', 'r', 0x91}, {'s', 'z', 0xA2}};
-    const std::string signs = ".+$*-/,", signCodes = "\x4B\x4E\x5B\x5C\x60\x61\x6B";
-    std::string out;
-    for (char c : text) {
-        char e = signs.find(c) != std::string::npos ? signCodes[signs.find(c)] : '\x40';
-        for (const auto& r : runs)
-            if (c >= r.first && c <= r.last) e = static_cast<char>(r.code + (c - r.first));
-        out += e;
-    }
-    return out;
 }
 
 // Signed zoned digits: the sign in the zone of the last one.

@@ -24,7 +24,6 @@ TEST(PatternWriter, Lines) {
     const std::string twoLayouts =
         example + "05 BODY PIC X(6).\n05 BODY-N REDEFINES BODY.\n10 NUM PIC 9(4).\n10 PK PIC S9(3) COMP-3.\n";
     const std::string occurs = "05 T OCCURS 3.\n10 A PIC X(2).\n";
-    const std::string packedPair = "05 A PIC S9(4) COMP-3.\n05 B PIC S9(4) COMP-3.\n";
     const struct {
         std::string copyBook;
         int optCsv, optQuote;
@@ -44,8 +43,6 @@ TEST(PatternWriter, Lines) {
         {"05 B PIC 9(4) COMP.\n05 C PIC 9(9) BINARY.\n", 1, 1, {"UUUU,UUUUUUUUU\n"}, 6},
         {"01 REC.\n05 GRP.\n", 1, 0, {"\n"}, 0},
         // Same-kind numbers in a row stay apart: one run would read as one number.
-        {packedPair, 0, 0, {"CCCC CCCC\n"}, 6},
-        {packedPair, 1, 0, {"CCCC,CCCC\n"}, 6},
         {"05 A PIC S9(2)V9 OCCURS 3.\n", 0, 0, {"SS.S SS.S SS.S\n"}, 9},
         {"01 R.\n05 X1 PIC S9.\n05 T OCCURS 2.\n10 Y PIC S9.\n10 Z PIC X.\n10 W PIC S9.\n", 0, 0,
          {"S SXS SXS\n"}, 7},
@@ -68,20 +65,6 @@ TEST(PatternWriter, Lines) {
         EXPECT_EQ(made.lines, c.lines);
         EXPECT_EQ(velk::mkp::recordLength(made.lines.back()), c.length);
     }
-}
-
-// Binary runs take 2, 4 or 8 bytes by their digits; a change of letter or a
-// separator ends a run, a point does not.
-TEST(PatternWriter, RecordLengthOfNumberRuns) {
-    const struct {
-        std::string line;
-        long length;
-    } cases[] = {
-        {"U", 2},          {"BBBB", 2},     {"BBBBB", 4},       {"BBBBBBB.BB", 4},
-        {"UUUUUUUUUU", 8}, {std::string(18, 'B'), 8},           {"UUUUBBBB", 4},
-        {"BB BB,UU", 6},   {"CCCBBB", 4},   {"BBBCCC9", 5},     {"SSBBX\n999", 5},
-    };
-    for (const auto& c : cases) EXPECT_EQ(velk::mkp::recordLength(c.line), c.length) << c.line;
 }
 
 TEST(PatternWriter, LinesThatCannotBeBuiltAreRefused) {

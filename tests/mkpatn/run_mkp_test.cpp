@@ -17,7 +17,6 @@ TEST(RunMkp, RunsEndWithTheirMessageCodeAndPattern) {
     const std::string dir = velk::test::makeTempDir();
     const std::string ptn = dir + "/p.ptn";
     writeFile(dir + "/rec.cpy", "01 REC.\r\n05 A PIC X(3).\r\n05 B PIC S9(5)V99 COMP-3.\r\n");
-    writeFile(dir + "/bin.cpy", "01 R.\n05 A PIC 9(4) COMP.\n05 B PIC X.\n");
     writeFile(dir + "/empty.cpy", "");
     writeFile(dir + "/bad.cpy", "01 REC.\n05 A PIC Q.\n");
     writeFile(dir + "/huge.cpy", "05 T OCCURS 99999.\n10 A PIC X(99999).\n");
@@ -28,7 +27,6 @@ TEST(RunMkp, RunsEndWithTheirMessageCodeAndPattern) {
     } cases[] = {
         {dir + "/rec.cpy", ptn, "1", "1", "1", "", 7, "\"XXX\",CCCCC.CC\n"},
         {dir + "/rec.cpy", ptn, "0", "0", "0", "", 0, "XXXCCCCC.CC\n"},
-        {dir + "/bin.cpy", ptn, "1", "1", "0", "", 3, "UUUU,X\n"},
         {dir + "/none.cpy", ptn, "1", "0", "0", "[" + dir + "/none.cpy]が見つかりません\n", -13, "old"},
         {dir + "/empty.cpy", ptn, "1", "0", "0", "[" + dir + "/empty.cpy]のファイルサイズが 0 です\n", -18, "old"},
         {dir, ptn, "1", "0", "0", dir + "がオープンできません\n", -13, "old"},
@@ -36,7 +34,6 @@ TEST(RunMkp, RunsEndWithTheirMessageCodeAndPattern) {
          "[解析エラー]編集形式(属性)に[9],[X],[A],[N]以外が定義されています\n->05 A PIC Q.\n", -3, "old"},
         {dir + "/huge.cpy", ptn, "1", "0", "0", "メモリ不足です\n", -30, "old"},
         {dir + "/rec.cpy", dir + "/no/p.ptn", "1", "0", "0", dir + "/no/p.ptnがオープンできません\n", -12, nullptr},
-        {dir + "/rec.cpy", dir, "1", "0", "0", dir + "がオープンできません\n", -12, nullptr},
         {dir + "/rec.cpy", "/dev/full", "1", "0", "0", "/dev/fullの出力に失敗しました\n", -27, nullptr},
         {dir + "/rec.cpy", dir + "/./rec.cpy", "1", "0", "0", dir + "/./rec.cpyがオープンできません\n", -12, nullptr},
     };
