@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "j2sconv/field_trimmer.h"
 #include "shared/jef_codes.h"
 #include "simd/simd.h"
 
@@ -55,9 +56,11 @@ constexpr std::array<PackedByte, 256> packedBytes = [] {
 class Walk {
 public:
     Walk(const RecordLayout& layout, std::span<const std::uint8_t> source, bool inputEnds,
-         const CodeTables& tables, std::uint8_t* out, std::vector<ConversionError>& errors)
+         const CodeTables& tables, std::uint8_t* out, std::vector<ConversionError>& errors,
+         int trimFlags)
         : layout_(layout), text_(layout.text), src_(source.data()), n_(source.size()), inputEnds_(inputEnds),
-          tables_(tables), out_(out), errors_(errors) {}
+          tables_(tables), out_(out), errors_(errors), trim_(trimFlags != 0),
+          inPlace_(trimFlags, out, tables.level, true), moving_(trimFlags, out, tables.level) {}
 
     RecordResult run() {
         for (const PatternRun& run : layout_.runs) {
@@ -65,18 +68,25 @@ public:
             switch (run.kind) {
             case RunKind::Chars:
                 if (!chars(run)) return result_;
+                if (trim_) settle();
                 break;
             case RunKind::Kanji:
                 if (!kanji(run)) return result_;
+                if (trim_) settle();
                 break;
+            // Numbers are signs, digits, points and '?': no comma, pad,
+            // quote or lead byte, so a field of them alone trims to itself.
             case RunKind::Zoned:
                 if (!zoned(run)) return result_;
+                scanned_ = o_;
                 break;
             case RunKind::Packed:
                 if (!packed(run)) return result_;
+                scanned_ = o_;
                 break;
             case RunKind::Binary:
                 if (!binary(run)) return result_;
+                scanned_ = o_;
                 break;
             case RunKind::Literal:
                 literal(run.start, run.length);
@@ -104,10 +114,74 @@ private:
     // The input ended: the rest of the pattern stands in the output as written.
     RecordResult stop(std::size_t patPos) {
         std::size_t rest = text_.size() - patPos;
-        std::memcpy(out_ + o_, text_.data() + patPos, rest);
-        o_ += rest;
+        if (trim_) {
+            settle();  // a run the input cut
+            literal(patPos, rest);
+            finishTrim();
+        } else {
+            std::memcpy(out_ + o_, text_.data() + patPos, rest);
+            o_ += rest;
+        }
         result_ = {RecordStatus::Done, s_, o_};
         return result_;
+    }
+
+    // Trimming as the record is written. A field is trimmed where it stands
+    // when its comma comes, and the next one is written after it, so nothing
+    // moves twice and no comma is searched for twice; the fields come out
+    // joined as trimFields joins them: empty ones dropped, each kept one
+    // followed by a comma, the last comma taken off at the end.
+
+    // Ends the field at out_[fieldStart_, c), c being a comma or the end.
+    void closeField(std::size_t c, field_trim::FieldTrimmer& trimmer) {
+        if (c == fieldStart_) {
+            if (!anyField_) ++loneCommas_;
+            o_ = scanned_ = fieldStart_;
+            return;
+        }
+        std::size_t w = fieldText_ ? trimmer.field(fieldStart_, c, fieldStart_) : c;
+        out_[w++] = ',';
+        fieldStart_ = o_ = scanned_ = w;
+        anyField_ = true;
+        fieldText_ = false;
+    }
+
+    // Looks for commas in the output of a character or kanji run,
+    // out_[scanned_, o_): a comma there ends a field in the middle of the
+    // run, and the rest of the run moves up behind it.
+    void settle() {
+        if (scanned_ == o_) return;
+        fieldText_ = true;
+        for (std::size_t c = findComma(scanned_); c < o_; c = findComma(scanned_)) {
+            const std::size_t rest = o_ - c - 1;
+            closeField(c, moving_);  // moving_ writes below c only
+            std::memmove(out_ + o_, out_ + c + 1, rest);
+            o_ += rest;
+            fieldText_ = rest != 0;
+        }
+        scanned_ = o_;
+    }
+
+    // The first comma of out_[from, o_), or o_. Words may be read past o_:
+    // the buffer has kTrimRoom there.
+    std::size_t findComma(std::size_t from) const {
+        for (; from < o_; from += 8) {
+            std::uint64_t hits = field_trim::equalBits(field_trim::load8(out_ + from),
+                                                       0x2C2C2C2C2C2C2C2Cull);
+            if (hits) return std::min(o_, from + static_cast<std::size_t>(__builtin_ctzll(hits)) / 8);
+        }
+        return o_;
+    }
+
+    void finishTrim() {
+        if (o_ > fieldStart_) closeField(o_, inPlace_);
+        if (anyField_) {
+            --o_;
+        } else {
+            // No field at all: the record was its commas, and stays so.
+            std::memset(out_, ',', loneCommas_);
+            o_ = loneCommas_;
+        }
     }
 
     RecordResult fail(RecordStatus status) {
@@ -314,6 +388,18 @@ private:
     // No shift code is skipped here: the byte ahead belongs to the next data
     // run, which skips it itself unless it is packed or binary data.
     void literal(std::size_t start, std::size_t length) {
+        if (trim_) {
+            for (std::size_t i = start; i < start + length; ++i) {
+                if (text_[i] == ',') {
+                    closeField(o_, inPlace_);
+                } else {
+                    out_[o_++] = static_cast<std::uint8_t>(text_[i]);
+                    fieldText_ = true;
+                }
+            }
+            scanned_ = o_;
+            return;
+        }
         // Mostly the comma between two fields: one byte needs no call.
         if (length == 1)
             out_[o_] = static_cast<std::uint8_t>(text_[start]);
@@ -333,14 +419,23 @@ private:
     std::size_t s_ = 0;
     std::size_t o_ = 0;
     RecordResult result_;
+
+    bool trim_;
+    field_trim::FieldTrimmer inPlace_;  // at a field's end: what follows is unwritten
+    field_trim::FieldTrimmer moving_;   // inside a run's output: what follows stays
+    std::size_t fieldStart_ = 0;  // where the field being written starts
+    std::size_t scanned_ = 0;     // the output before it has been looked at for commas
+    bool fieldText_ = false;      // the field holds more than numbers
+    bool anyField_ = false;
+    std::size_t loneCommas_ = 0;  // commas met before any field
 };
 
 }  // namespace
 
 RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
                            bool inputEnds, const CodeTables& tables, std::uint8_t* out,
-                           std::vector<ConversionError>& errors) {
-    return Walk(layout, source, inputEnds, tables, out, errors).run();
+                           std::vector<ConversionError>& errors, int trimFlags) {
+    return Walk(layout, source, inputEnds, tables, out, errors, trimFlags).run();
 }
 
 }  // namespace velk::j2s

@@ -76,4 +76,12 @@ bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::si
     VELK_PICK(level, trimDouble(rule, record, r, e, w), false)
 }
 
+std::size_t trimSingleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    VELK_PICK(level, trimSingleInPlace(rule, p, n), kNotTrimmed)
+}
+
+std::size_t trimDoubleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    VELK_PICK(level, trimDoubleInPlace(rule, p, n), kNotTrimmed)
+}
+
 }  // namespace velk::simd
