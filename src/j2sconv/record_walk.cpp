@@ -162,9 +162,16 @@ private:
         scanned_ = o_;
     }
 
-    // The first comma of out_[from, o_), or o_. Words may be read past o_:
-    // the buffer has kTrimRoom there.
+    // The first comma of out_[from, o_), or o_. Whole windows or words may
+    // be read past o_: the buffer has kTrimRoom there.
     std::size_t findComma(std::size_t from) const {
+        if (tables_.level != simd::Level::portable) {
+            for (; from < o_; from += simd::kTrimWindow) {
+                if (const std::uint64_t hits = simd::commaWindow(tables_.level, out_ + from))
+                    return std::min(o_, from + static_cast<std::size_t>(__builtin_ctzll(hits)));
+            }
+            return o_;
+        }
         for (; from < o_; from += 8) {
             std::uint64_t hits = field_trim::equalBits(field_trim::load8(out_ + from),
                                                        0x2C2C2C2C2C2C2C2Cull);
@@ -389,6 +396,7 @@ private:
     // run, which skips it itself unless it is packed or binary data.
     void literal(std::size_t start, std::size_t length) {
         if (trim_) {
+            if (length == 1 && text_[start] == ',') return closeField(o_, inPlace_);  // the usual one
             for (std::size_t i = start; i < start + length; ++i) {
                 if (text_[i] == ',') {
                     closeField(o_, inPlace_);

@@ -66,6 +66,14 @@ std::uint64_t commaBits(Level level, const std::uint8_t* src, std::size_t n) {
     return portable::commaBits(src, n);
 }
 
+std::uint64_t commaWindow(Level level, const std::uint8_t* p) {
+#ifdef VELK_X86
+    if (level != Level::portable) return avx2::commaWindow(p);
+#endif
+    (void)level;
+    return portable::commaBits(p, 64);
+}
+
 bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
                 std::size_t e, std::size_t& w) {
     VELK_PICK(level, trimSingle(rule, record, r, e, w), false)

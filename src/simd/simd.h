@@ -111,6 +111,10 @@ struct TrimRule {
 // found 64 bytes at a time.
 std::uint64_t commaBits(Level level, const std::uint8_t* src, std::size_t n);
 
+// Bit k set where p[k] is a comma, for k < 64, when all 64 bytes may be
+// read: the record walk's look at a run's output, which has room after it.
+std::uint64_t commaWindow(Level level, const std::uint8_t* p);
+
 // Write the trimmed content of record[r, e) at record + w (w <= r) and
 // return true with w moved past it; or return false and change nothing when
 // the content is longer than 64 bytes, the level has no kernel, or (double

@@ -78,6 +78,8 @@ VELK_AVX2 std::uint64_t commaBits(const std::uint8_t* src, std::size_t n) {
     return equalBits(loadWindow(buffer), ',');
 }
 
+VELK_AVX2 std::uint64_t commaWindow(const std::uint8_t* p) { return equalBits(loadWindow(p), ','); }
+
 VELK_AVX2 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_t r,
                           std::size_t e, std::size_t& w) {
     if (e - r > 64) return false;
