@@ -299,16 +299,30 @@ private:
         std::uint8_t* signAt = out_ + o_;
         std::uint8_t* out = signAt + 1;
         char sign = 0;
-        std::size_t j = 0;
-        for (std::uint32_t i = 0; i < run.length; ++i) {
-            if (text[i] == '.') {
-                *out++ = '.';
-            } else if (j < take) {
-                ZonedByte z = zonedBytes[src[j++]];
-                *out++ = static_cast<std::uint8_t>(z.digit);
-                if (z.sign) sign = z.sign;
-            } else {
-                *out++ = '?';
+        if (run.pointAt != kPoints) {
+            // No point or one: digit j goes to j, or past the point.
+            const std::uint32_t point = run.pointAt;
+            std::uint32_t j = 0;
+            for (; j < take; ++j) {
+                const ZonedByte z = zonedBytes[src[j]];
+                out[j + (j >= point)] = static_cast<std::uint8_t>(z.digit);
+                sign = z.sign ? z.sign : sign;
+            }
+            for (; j < run.digits; ++j) out[j + (j >= point)] = '?';
+            if (point != kNoPoint) out[point] = '.';
+            out += run.length;
+        } else {
+            std::size_t j = 0;
+            for (std::uint32_t i = 0; i < run.length; ++i) {
+                if (text[i] == '.') {
+                    *out++ = '.';
+                } else if (j < take) {
+                    ZonedByte z = zonedBytes[src[j++]];
+                    *out++ = static_cast<std::uint8_t>(z.digit);
+                    if (z.sign) sign = z.sign;
+                } else {
+                    *out++ = '?';
+                }
             }
         }
         // A field cut by the end of the input may have lost its sign byte.
@@ -338,14 +352,26 @@ private:
         s_ += take;
         // With an even count the first nibble is a filler.
         const char* digit = digits + (run.digits % 2 == 0 ? 1 : 0);
-        const char* text = text_.data() + run.start;
         std::uint8_t* out = out_ + o_;
         if (run.letter == 'C' || sign != '+') *out++ = static_cast<std::uint8_t>(sign);
-        for (std::uint32_t i = 0; i < run.length; ++i) {
-            *out++ = static_cast<std::uint8_t>(text[i] == '.' ? '.' : *digit++);
-        }
-        o_ = static_cast<std::size_t>(out - out_);
+        o_ = static_cast<std::size_t>(withPoints(run, digit, out) - out_);
         return true;
+    }
+
+    // The run's digits, with its points where the pattern has them.
+    std::uint8_t* withPoints(const PatternRun& run, const char* digit, std::uint8_t* out) const {
+        if (run.pointAt == kNoPoint) {
+            std::memcpy(out, digit, run.digits);
+        } else if (run.pointAt != kPoints) {
+            std::memcpy(out, digit, run.pointAt);
+            out[run.pointAt] = '.';
+            std::memcpy(out + run.pointAt + 1, digit + run.pointAt, run.digits - run.pointAt);
+        } else {
+            const char* text = text_.data() + run.start;
+            for (std::uint32_t i = 0; i < run.length; ++i)
+                out[i] = static_cast<std::uint8_t>(text[i] == '.' ? '.' : *digit++);
+        }
+        return out + run.length;
     }
 
     // A big-endian binary number: two's complement under B, unsigned under
@@ -381,14 +407,9 @@ private:
             }
         }
         s_ += take;
-        const char* digit = digits;
-        const char* text = text_.data() + run.start;
         std::uint8_t* out = out_ + o_;
         if (run.letter == 'B') *out++ = static_cast<std::uint8_t>(sign);
-        for (std::uint32_t i = 0; i < run.length; ++i) {
-            *out++ = static_cast<std::uint8_t>(text[i] == '.' ? '.' : *digit++);
-        }
-        o_ = static_cast<std::size_t>(out - out_);
+        o_ = static_cast<std::size_t>(withPoints(run, digits, out) - out_);
         return true;
     }
 
