@@ -133,33 +133,42 @@ private:
     // followed by a comma, the last comma taken off at the end.
 
     // Ends the field at out_[fieldStart_, c), c being a comma or the end.
-    void closeField(std::size_t c, field_trim::FieldTrimmer& trimmer) {
+    // Inline: most fields are numbers, which only take their comma.
+    __attribute__((always_inline)) void closeField(std::size_t c, field_trim::FieldTrimmer& trimmer) {
         if (c == fieldStart_) {
             if (!anyField_) ++loneCommas_;
             o_ = scanned_ = fieldStart_;
             return;
         }
-        std::size_t w = fieldText_ ? trimmer.field(fieldStart_, c, fieldStart_) : c;
+        std::size_t w = fieldText_ ? trimField(c, trimmer) : c;
         out_[w++] = ',';
         fieldStart_ = o_ = scanned_ = w;
         anyField_ = true;
         fieldText_ = false;
     }
 
-    // Looks for commas in the output of a character or kanji run,
-    // out_[scanned_, o_): a comma there ends a field in the middle of the
-    // run, and the rest of the run moves up behind it.
+    __attribute__((noinline)) std::size_t trimField(std::size_t c, field_trim::FieldTrimmer& trimmer) {
+        return trimmer.field(fieldStart_, c, fieldStart_);
+    }
+
+    // Looks for commas in the output of a character or kanji run that its
+    // fast path did not write, out_[scanned_, o_): a comma there ends a
+    // field in the middle of the run, and the rest of the run moves up
+    // behind it.
     void settle() {
         if (scanned_ == o_) return;
-        fieldText_ = true;
-        for (std::size_t c = findComma(scanned_); c < o_; c = findComma(scanned_)) {
+        if (const std::size_t c = findComma(scanned_); c < o_) split(c);
+        scanned_ = o_;
+    }
+
+    __attribute__((noinline)) void split(std::size_t c) {
+        for (; c < o_; c = findComma(scanned_)) {
             const std::size_t rest = o_ - c - 1;
             closeField(c, moving_);  // moving_ writes below c only
             std::memmove(out_ + o_, out_ + c + 1, rest);
             o_ += rest;
             fieldText_ = rest != 0;
         }
-        scanned_ = o_;
     }
 
     // The first comma of out_[from, o_), or o_. Whole windows or words may
@@ -210,11 +219,17 @@ private:
     bool chars(const PatternRun& run) {
         const auto& table = tables_.single;
         std::uint32_t k = 0;
+        fieldText_ = true;
         if (n_ - s_ >= run.length) {
             // Common case: the whole run is there and every byte maps.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
-            k = simd::plainChars(tables_.level, src, run.length, out, tables_.plain.data());
+            if (trim_) {
+                k = simd::plainChars(tables_.level, src, run.length, out, tables_.plainNoComma.data());
+                scanned_ = o_ + k;  // no comma among them
+            } else {
+                k = simd::plainChars(tables_.level, src, run.length, out, tables_.plain.data());
+            }
             for (; k < run.length; ++k) {
                 std::uint16_t v = table[src[k]];
                 if (v > 0xFF) break;
@@ -239,11 +254,13 @@ private:
         const KanjiEntry* table = tables_.kanji.data();
         const std::uint32_t pairs = (run.length + 1) / 2;
         std::uint32_t k = 0;
+        fieldText_ = true;
         if (n_ - s_ >= 2 * std::size_t{pairs}) {
             // Common case: the whole run is there, with no shift code and no unmapped code.
             const std::uint8_t* src = src_ + s_;
             std::uint8_t* out = out_ + o_;
             k = simd::shortcutKanji(tables_.level, src, pairs, out, tables_.jis);
+            scanned_ = o_ + 2 * k;  // JIS arithmetic writes no comma: bytes 0x40 and up
             for (; k < pairs; ++k) {
                 if (tables_.skips[src[2 * k]]) break;
                 KanjiEntry e = table[src[2 * k] << 8 | src[2 * k + 1]];
