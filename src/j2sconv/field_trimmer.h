@@ -94,13 +94,11 @@ private:
     }
 
     std::size_t singleContent(std::size_t r, std::size_t e, std::size_t w) {
-        if (vector_) {
-            if (inPlace_ && r == w) {
-                const std::size_t kept = simd::trimSingleInPlace(level_, rule_, rec_ + r, e - r);
-                if (kept != simd::kNotTrimmed) return w + kept;
-            } else if (simd::trimSingle(level_, rule_, rec_, r, e, w)) {
-                return w;
-            }
+        if (inPlace_ && r == w) {
+            const std::size_t kept = simd::trimSingleInPlace(level_, rule_, rec_ + r, e - r);
+            if (kept != simd::kNotTrimmed) return w + kept;
+        } else if (vector_ && simd::trimSingle(level_, rule_, rec_, r, e, w)) {
+            return w;
         }
         if (flags_ & (trimSqueeze | trimStart)) {
             while (e - r >= 8 && load8(rec_ + r) == eightBlanks) r += 8;
@@ -139,13 +137,11 @@ private:
     // Walked character by character, so that a pad is only ever a whole
     // full-width blank and a kanji is never split.
     std::size_t doubleContent(std::size_t r, std::size_t e, std::size_t w) {
-        if (vector_) {
-            if (inPlace_ && r == w) {
-                const std::size_t kept = simd::trimDoubleInPlace(level_, rule_, rec_ + r, e - r);
-                if (kept != simd::kNotTrimmed) return w + kept;
-            } else if (simd::trimDouble(level_, rule_, rec_, r, e, w)) {
-                return w;
-            }
+        if (inPlace_ && r == w) {
+            const std::size_t kept = simd::trimDoubleInPlace(level_, rule_, rec_ + r, e - r);
+            if (kept != simd::kNotTrimmed) return w + kept;
+        } else if (vector_ && simd::trimDouble(level_, rule_, rec_, r, e, w)) {
+            return w;
         }
         if (flags_ & (trimSqueeze | trimStart)) {
             while (e - r >= 2 && rec_[r] == 0x81 && rec_[r + 1] == 0x40) r += 2;
@@ -191,7 +187,7 @@ private:
     int flags_;
     std::uint8_t* rec_;
     simd::Level level_;
-    bool vector_;   // the level has kernels
+    bool vector_;   // the level has copying kernels
     bool inPlace_;
     simd::TrimRule rule_;  // the flags as the kernels take them
 };

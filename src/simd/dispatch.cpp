@@ -1,6 +1,7 @@
 // The one place that picks a kernel by level.
 #include "simd/avx2/kernels.h"
 #include "simd/avx512/kernels.h"
+#include "simd/portable/trim.h"
 #include "simd/simd.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -85,11 +86,11 @@ bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::si
 }
 
 std::size_t trimSingleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
-    VELK_PICK(level, trimSingleInPlace(rule, p, n), kNotTrimmed)
+    VELK_PICK(level, trimSingleInPlace(rule, p, n), portable::trimSingleInPlace(rule, p, n))
 }
 
 std::size_t trimDoubleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
-    VELK_PICK(level, trimDoubleInPlace(rule, p, n), kNotTrimmed)
+    VELK_PICK(level, trimDoubleInPlace(rule, p, n), portable::trimDoubleInPlace(rule, p, n))
 }
 
 }  // namespace velk::simd

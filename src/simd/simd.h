@@ -128,6 +128,7 @@ bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::si
 // kTrimWindow bytes from p may all be read and overwritten (what follows the
 // content is the caller's to rewrite): no copy through a buffer. Returns the
 // bytes kept, now at p, or kNotTrimmed having changed nothing, as above.
+// Words at the portable level (none on a big-endian machine).
 inline constexpr std::size_t kTrimWindow = 64;
 inline constexpr std::size_t kNotTrimmed = ~std::size_t{0};
 std::size_t trimSingleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n);

@@ -17,6 +17,7 @@
 #include "j2sconv/record_walk.h"
 #include "j2sconv/stream_convert.h"
 #include "j2sconv/trim_fields.h"
+#include "simd/simd.h"
 #include "support/levels.h"
 #include "support/random_text.h"
 
@@ -205,6 +206,42 @@ TEST_P(J2sFastPaths, TrimmingInTheWalkAgreesWithThePostPass) {
                                                 << pattern.text << ", round " << round);
                 ASSERT_EQ(walk(flags), expected);
             }
+        }
+    }
+}
+
+// The in-place kernels over one field's content, every length about the
+// 64-byte window, lead bytes at the edges of their ranges, against the byte
+// walk of trimFields. They may decline (too long, not whole characters).
+TEST_P(J2sFastPaths, InPlaceTrimKernelsAgreeWithTheByteWalk) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
+    const std::vector<Pool> pools = {{" ", "  ", "A", "\x81\x40", "\x88\x9F"}, {" "}, {"\x81\x40"},
+                                     {"\x80\x40", "\x9F\xFC", "\xE0\x40", "\xFC\x81", "\x81\x41", "\x40\x81"},
+                                     {"\x7F", "\xA0", "\xDF", "\xFD", "\xFF", "\x00"}};
+    std::mt19937 rng(1618);
+    for (int round = 0; round < 3000; ++round) {
+        std::string content = velk::test::randomText(rng, pools, 70);
+        std::replace(content.begin(), content.end(), '"', 'Q');
+        for (int optTrim = 1; optTrim <= 4; ++optTrim) {
+            const int flags = trimFlagsFor(optTrim);
+            const velk::simd::TrimRule rule{(flags & (trimSqueeze | trimStart)) != 0, (flags & (trimSqueeze | trimEnd)) != 0,
+                                            (flags & trimSqueeze) != 0, true};
+            std::string expected = content;
+            expected.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(expected.data()), expected.size(),
+                                       velk::simd::Level::portable));
+            // The content, then the window's room filled with what a record might hold.
+            std::vector<std::uint8_t> buffer(content.begin(), content.end());
+            buffer.resize(content.size() + velk::simd::kTrimWindow, ' ');
+            const bool lead = !content.empty() && (static_cast<std::uint8_t>(content[0]) ^ 0x20) - 0xA0u < 0x3Du;
+            const std::size_t kept = lead ? velk::simd::trimDoubleInPlace(GetParam(), rule, buffer.data(), content.size())
+                                          : velk::simd::trimSingleInPlace(GetParam(), rule, buffer.data(), content.size());
+            SCOPED_TRACE(testing::Message() << "optTrim " << optTrim << ", round " << round);
+            if (kept == velk::simd::kNotTrimmed) {
+                ASSERT_TRUE(content.size() > 64 || lead) << "declined a short single-byte field";
+                ASSERT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(content.size())), content);
+                continue;
+            }
+            ASSERT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(kept)), expected);
         }
     }
 }
