@@ -85,12 +85,25 @@ bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::si
     VELK_PICK(level, trimDouble(rule, record, r, e, w), false)
 }
 
+namespace {
+
+// Out of line, so that a call at a vector level passes straight through.
+[[gnu::noinline]] std::size_t wordsTrimSingle(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    return portable::trimSingleInPlace(rule, p, n);
+}
+
+[[gnu::noinline]] std::size_t wordsTrimDouble(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    return portable::trimDoubleInPlace(rule, p, n);
+}
+
+}  // namespace
+
 std::size_t trimSingleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
-    VELK_PICK(level, trimSingleInPlace(rule, p, n), portable::trimSingleInPlace(rule, p, n))
+    VELK_PICK(level, trimSingleInPlace(rule, p, n), wordsTrimSingle(rule, p, n))
 }
 
 std::size_t trimDoubleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
-    VELK_PICK(level, trimDoubleInPlace(rule, p, n), portable::trimDoubleInPlace(rule, p, n))
+    VELK_PICK(level, trimDoubleInPlace(rule, p, n), wordsTrimDouble(rule, p, n))
 }
 
 }  // namespace velk::simd
