@@ -8,7 +8,8 @@
 //    choice, record walk, trimming; at every level this processor has), with input arriving a few bytes per
 //    read so that records are cut and resumed, and every record converted
 //    and trimmed in buffers of exactly the promised size, and trimming
-//    checked against a plain version of it.
+//    checked against a plain version of it, and the walk's own trimming
+//    against both.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -177,7 +178,17 @@ Converted walkRecords(const PatternSet& set, std::size_t readLength,
         unmapped = unmapped || !errors.empty();
 
         std::size_t length = r.length;
-        if (o.trimFlags != 0) length = checkTrim(o.trimFlags, out.get(), length);
+        if (o.trimFlags != 0) {
+            length = checkTrim(o.trimFlags, out.get(), length);
+            // The walk trimming as it goes, in exactly its promised room.
+            auto trimmed = std::make_unique<std::uint8_t[]>(layout.maxOutput + kTrimRoom);
+            std::vector<ConversionError> again;
+            const RecordResult t = convertRecord(layout, data.subspan(pos, end - pos), eof, tables,
+                                                 trimmed.get(), again, o.trimFlags);
+            FUZZ_CHECK(t.status == r.status && t.used == r.used && t.length == length);
+            FUZZ_CHECK(std::equal(out.get(), out.get() + length, trimmed.get()));
+            FUZZ_CHECK(again.size() == errors.size());
+        }
         c.file.insert(c.file.end(), out.get(), out.get() + length);
         if (o.addLineEnd) {
             c.file.push_back(0x0D);

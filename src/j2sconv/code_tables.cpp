@@ -17,6 +17,8 @@ CodeTables makeCodeTables(const Options& options) {
     for (int code : {jef::kKanjiIn, jef::kKanjiInAlt}) t.single[code] |= kMarkKanjiIn;
     t.single[jef::kKanjiOut] |= kMarkKanjiOut;
     for (int code : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt}) t.plain[code] = 0;
+    t.plainNoComma = t.plain;
+    std::replace(t.plainNoComma.begin(), t.plainNoComma.end(), std::uint8_t{','}, std::uint8_t{0});
 
     t.kanji.assign(options.kanji->begin(), options.kanji->end());
     for (int lead : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt})

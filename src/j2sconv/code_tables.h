@@ -42,6 +42,9 @@ struct CodeTables {
     // The record loop's alone: the stream always takes shift codes as shifts.
     bool skipShift = true;                  // shift codes outside packed and binary runs are skipped
     std::array<std::uint8_t, 256> skips{};  // 1 for each shift code skipped
+    // plain without the bytes that give a comma: with it, the fast path of
+    // a trimming walk's character run stops at each comma it would write.
+    std::array<std::uint8_t, 256> plainNoComma{};
 };
 
 // The single-byte and kanji tables that options chose (narrowed for j2u),

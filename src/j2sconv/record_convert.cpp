@@ -6,7 +6,6 @@
 #include <new>
 
 #include "j2sconv/record_choice.h"
-#include "j2sconv/trim_fields.h"
 
 namespace velk::j2s {
 
@@ -108,7 +107,7 @@ private:
         RecordResult r;
         for (;;) {
             errors_.clear();
-            r = convertRecord(layout, available(), eof_, tables_, out, errors_);
+            r = convertRecord(layout, available(), eof_, tables_, out, errors_, job_.trimFlags);
             if (r.status != RecordStatus::NeedInput) break;
             if (!readInput(end_ - pos_ + 1)) {
                 note(Failure::ReadFailed, 0);
@@ -132,7 +131,6 @@ private:
             io_.reportErrors(errors_, consumed_);
         }
         std::size_t length = r.length;
-        if (job_.trimFlags != 0) length = trimFields(job_.trimFlags, out, length, tables_.level);
         if (job_.addLineEnd) {
             out[length++] = 0x0D;
             out[length++] = 0x0A;
@@ -174,7 +172,8 @@ RecordPlan planRecords(const PatternSet& set) {
         maxSource = std::max<std::int64_t>(maxSource, p.sourceLength);
     }
     plan.readLength = static_cast<std::size_t>(maxSource);
-    plan.recordMax = maxOutput + 2;  // and the line end
+    // The line end, and the room the trimming walk needs.
+    plan.recordMax = maxOutput + std::max<std::size_t>(2, kTrimRoom);
     return plan;
 }
 

@@ -19,7 +19,7 @@ struct RecordPlan {
     const PatternSet* patterns = nullptr;
     std::vector<RecordLayout> layouts;  // one per pattern, in the same order
     std::size_t readLength = 0;         // bytes in hand to choose a pattern: the longest source
-    std::size_t recordMax = 0;          // the longest output record, line end included
+    std::size_t recordMax = 0;          // output room a record takes: its longest form, line end and kTrimRoom
 };
 
 RecordPlan planRecords(const PatternSet& set);

@@ -46,7 +46,7 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
     std::size_t i = 0;
     while (i < text.size()) {
         char c = text[i];
-        PatternRun run{RunKind::Literal, 0, 0, static_cast<std::uint32_t>(i), 0, 0, 0};
+        PatternRun run{RunKind::Literal, 0, 0, static_cast<std::uint32_t>(i), 0, 0, 0, kNoPoint};
         std::size_t end = i + 1;
         std::uint32_t output = 0;
         if (isCharPosition(c)) {
@@ -79,6 +79,14 @@ RecordLayout layoutFor(const RecordPattern& pattern) {
             }
             // The sign (none for U), then each position.
             output = static_cast<std::uint32_t>(end - i) + (c == 'U' ? 0 : 1);
+            const auto point = std::find(text.begin() + static_cast<std::ptrdiff_t>(i),
+                                         text.begin() + static_cast<std::ptrdiff_t>(end), '.');
+            if (point != text.begin() + static_cast<std::ptrdiff_t>(end)) {
+                run.pointAt = static_cast<std::uint32_t>(point - text.begin()) - static_cast<std::uint32_t>(i);
+                if (std::find(point + 1, text.begin() + static_cast<std::ptrdiff_t>(end), '.') !=
+                    text.begin() + static_cast<std::ptrdiff_t>(end))
+                    run.pointAt = kPoints;
+            }
         } else {
             while (end < text.size() && !isDataPosition(text[end])) ++end;
             output = static_cast<std::uint32_t>(end - i);

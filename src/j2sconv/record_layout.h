@@ -32,7 +32,11 @@ struct PatternRun {
     std::uint32_t length;      // pattern characters
     std::uint32_t digits;      // S, C, P, B or U positions in a numeric run
     std::uint32_t sourceBytes; // source bytes the run takes
+    std::uint32_t pointAt;     // number runs: digits before their one point, or kNoPoint, kPoints
 };
+
+inline constexpr std::uint32_t kNoPoint = ~std::uint32_t{0};
+inline constexpr std::uint32_t kPoints = kNoPoint - 1;  // more than one
 
 // Packed runs are limited so that a sign and every nibble fit the digit area.
 inline constexpr std::uint32_t maxPackedDigits = 31;

@@ -10,6 +10,7 @@
 #include "j2sconv/code_tables.h"
 #include "j2sconv/j2s_io.h"
 #include "j2sconv/record_layout.h"
+#include "simd/simd.h"
 
 namespace velk::j2s {
 
@@ -27,13 +28,19 @@ struct RecordResult {
     std::size_t length = 0;  // output bytes
 };
 
+// The room past layout.maxOutput that `out` needs when the walk trims: the
+// trim kernels read and overwrite a whole window from a field's start.
+inline constexpr std::size_t kTrimRoom = simd::kTrimWindow;
+
 // Converts the record that starts at source[0]. `inputEnds` says that no
 // byte follows the source; where the source then runs out, the rest of the
-// pattern is written as it stands. `out` must hold layout.maxOutput bytes.
-// Unmapped characters and binary values too long for their run are
-// replaced and appended to `errors`.
+// pattern is written as it stands. `out` must hold layout.maxOutput bytes,
+// and kTrimRoom more with trimFlags. Unmapped characters and binary values
+// too long for their run are replaced and appended to `errors`. With
+// trimFlags (trim_fields.h), the record comes out as trimFields makes it,
+// each field trimmed as soon as it ends.
 RecordResult convertRecord(const RecordLayout& layout, std::span<const std::uint8_t> source,
                            bool inputEnds, const CodeTables& tables, std::uint8_t* out,
-                           std::vector<ConversionError>& errors);
+                           std::vector<ConversionError>& errors, int trimFlags = 0);
 
 }  // namespace velk::j2s

@@ -2,6 +2,7 @@
 #include "simd/avx2/kernels.h"
 #include "simd/avx512/kernels.h"
 #include "simd/portable/kernels.h"
+#include "simd/portable/trim.h"
 #include "simd/simd.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -88,6 +89,14 @@ std::uint64_t commaBits(Level level, const std::uint8_t* src, std::size_t n) {
     return portable::commaBits(src, n);
 }
 
+std::uint64_t commaWindow(Level level, const std::uint8_t* p) {
+#ifdef VELK_X86
+    if (level != Level::portable) return avx2::commaWindow(p);
+#endif
+    (void)level;
+    return portable::commaBits(p, 64);
+}
+
 bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
                 std::size_t e, std::size_t& w) {
     VELK_PICK(level, trimSingle(rule, record, r, e, w), false)
@@ -96,6 +105,27 @@ bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::si
 bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
                 std::size_t e, std::size_t& w) {
     VELK_PICK(level, trimDouble(rule, record, r, e, w), false)
+}
+
+namespace {
+
+// Out of line, so that a call at a vector level passes straight through.
+[[gnu::noinline]] std::size_t wordsTrimSingle(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    return portable::trimSingleInPlace(rule, p, n);
+}
+
+[[gnu::noinline]] std::size_t wordsTrimDouble(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    return portable::trimDoubleInPlace(rule, p, n);
+}
+
+}  // namespace
+
+std::size_t trimSingleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    VELK_PICK(level, trimSingleInPlace(rule, p, n), wordsTrimSingle(rule, p, n))
+}
+
+std::size_t trimDoubleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    VELK_PICK(level, trimDoubleInPlace(rule, p, n), wordsTrimDouble(rule, p, n))
 }
 
 }  // namespace velk::simd

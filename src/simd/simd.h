@@ -162,17 +162,31 @@ struct TrimRule {
     bool empty;    // a field of pads only becomes empty
 };
 
-// Write the trimmed content of record[r, e) at record + w (w <= r) and
-// return true with w moved past it; or return false and change nothing when
-// the content is longer than 64 bytes, the level has no kernel, or (double
-// bytes) the content is not whole full-width characters.
 // Bit k set where src[k] is a comma, for k < n <= 64: a record's fields
 // found 64 bytes at a time.
 std::uint64_t commaBits(Level level, const std::uint8_t* src, std::size_t n);
 
+// Bit k set where p[k] is a comma, for k < 64, when all 64 bytes may be
+// read: the record walk's look at a run's output, which has room after it.
+std::uint64_t commaWindow(Level level, const std::uint8_t* p);
+
+// Write the trimmed content of record[r, e) at record + w (w <= r) and
+// return true with w moved past it; or return false and change nothing when
+// the content is longer than 64 bytes, the level has no kernel, or (double
+// bytes) the content is not whole full-width characters.
 bool trimSingle(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
                 std::size_t e, std::size_t& w);
 bool trimDouble(Level level, const TrimRule& rule, std::uint8_t* record, std::size_t r,
                 std::size_t e, std::size_t& w);
+
+// The same for content p[0, n) trimmed where it stands, in a buffer whose
+// kTrimWindow bytes from p may all be read and overwritten (what follows the
+// content is the caller's to rewrite): no copy through a buffer. Returns the
+// bytes kept, now at p, or kNotTrimmed having changed nothing, as above.
+// Words at the portable level (none on a big-endian machine).
+inline constexpr std::size_t kTrimWindow = 64;
+inline constexpr std::size_t kNotTrimmed = ~std::size_t{0};
+std::size_t trimSingleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n);
+std::size_t trimDoubleInPlace(Level level, const TrimRule& rule, std::uint8_t* p, std::size_t n);
 
 }  // namespace velk::simd

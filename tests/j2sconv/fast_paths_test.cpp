@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
+#include <memory>
 #include <random>
 #include <string>
 #include <tuple>
@@ -17,6 +18,7 @@
 #include "j2sconv/stream_convert.h"
 #include "j2sconv/trim_fields.h"
 #include "j2sconv/utf8_output.h"
+#include "simd/simd.h"
 #include "support/levels.h"
 #include "support/random_text.h"
 
@@ -188,6 +190,95 @@ TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
                                                 << pattern.text);
                 ASSERT_EQ(walk(fast), walk(slow));
             }
+        }
+    }
+}
+
+// The walk trims each field as it ends; the post-pass over the whole
+// record (trimFields at the portable level) is what it must give. Patterns
+// and sources are rich in what trimming decides on: blanks, full-width
+// blanks, quotes and commas in the data as well as in the pattern.
+TEST_P(J2sFastPaths, TrimmingInTheWalkAgreesWithThePostPass) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
+    static const char* const pieces[] = {"X", "N", "9", ",", ",", "\"", " ", ".", "SS.S", "CCC", "PP", "UUUU"};
+    const std::vector<Pool> sources = {
+        {"\x40", "\x40\x40", "\xC1", "\xC2", "\x6B", "\x7F"},                 // blank, A, B, comma, quote
+        {"\xA1\xA1", "\xA1\xA1\xA1\xA1", "\xB0\xA1", "\xA4\xA2"},          // full-width blank, kanji
+        {"\x28", "\x29", "\x40\x6B\x40"}, velk::test::anyByte()};
+    std::mt19937 rng(4242);
+    for (int optConv : {1, 3}) {
+        CodeTables tables = makeCodeTables(decodeOptions(optConv, 0, rng() % 2, 0));
+        tables.level = GetParam();
+        for (int round = 0; round < 300; ++round) {
+            RecordPattern pattern;
+            for (int k = 1 + static_cast<int>(rng() % 10); k > 0; --k) {
+                const std::string piece = pieces[rng() % std::size(pieces)];
+                const std::size_t repeat = piece == "X" || piece == "N" ? 1 + rng() % 80 : 1;
+                for (std::size_t r = 0; r < repeat; ++r) pattern.text += piece;
+            }
+            pattern.length = static_cast<std::int32_t>(pattern.text.size());
+            const RecordLayout layout = layoutFor(pattern);
+            std::string source = velk::test::randomText(rng, sources, layout.sourceBytes + 4);
+            const bool ends = rng() % 2;
+            auto walk = [&](int flags) {
+                // Exactly the room the walk is promised, so that ASan sees any step past it.
+                const std::size_t room = layout.maxOutput + (flags ? kTrimRoom : 0);
+                const auto out = std::make_unique<std::uint8_t[]>(room);
+                std::vector<ConversionError> errors;
+                const RecordResult r = convertRecord(layout, {bytesOf(source), source.size()}, ends, tables,
+                                                     out.get(), errors, flags);
+                std::vector<std::tuple<int, int, std::size_t>> logged;
+                for (const ConversionError& e : errors) logged.emplace_back(e.kind, e.code, e.offset);
+                std::string text(reinterpret_cast<const char*>(out.get()), r.status == RecordStatus::Done ? r.length : 0);
+                return std::tuple(r.status, r.used, text, logged);
+            };
+            const auto plain = walk(0);
+            for (int optTrim = 1; optTrim <= 8; ++optTrim) {
+                const int flags = trimFlagsFor(optTrim);
+                auto expected = plain;
+                std::string& text = std::get<2>(expected);
+                text.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(text.data()), text.size(),
+                                       velk::simd::Level::portable));
+                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", optTrim " << optTrim << ", pattern "
+                                                << pattern.text << ", round " << round);
+                ASSERT_EQ(walk(flags), expected);
+            }
+        }
+    }
+}
+
+// The in-place kernels over one field's content, every length about the
+// 64-byte window, lead bytes at the edges of their ranges, against the byte
+// walk of trimFields. They may decline (too long, not whole characters).
+TEST_P(J2sFastPaths, InPlaceTrimKernelsAgreeWithTheByteWalk) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
+    const std::vector<Pool> pools = {{" ", "  ", "A", "\x81\x40", "\x88\x9F"}, {" "}, {"\x81\x40"},
+                                     {"\x80\x40", "\x9F\xFC", "\xE0\x40", "\xFC\x81", "\x81\x41", "\x40\x81"},
+                                     {"\x7F", "\xA0", "\xDF", "\xFD", "\xFF", "\x00"}};
+    std::mt19937 rng(1618);
+    for (int round = 0; round < 3000; ++round) {
+        std::string content = velk::test::randomText(rng, pools, 70);
+        std::replace(content.begin(), content.end(), '"', 'Q');
+        for (int optTrim = 1; optTrim <= 4; ++optTrim) {
+            const int flags = trimFlagsFor(optTrim);
+            const velk::simd::TrimRule rule{(flags & (trimSqueeze | trimStart)) != 0, (flags & (trimSqueeze | trimEnd)) != 0,
+                                            (flags & trimSqueeze) != 0, true};
+            std::string expected = content;
+            expected.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(expected.data()), expected.size(),
+                                       velk::simd::Level::portable));
+            // The content, then the window's room filled with what a record might hold.
+            std::vector<std::uint8_t> buffer(content.begin(), content.end());
+            buffer.resize(content.size() + velk::simd::kTrimWindow, ' ');
+            const bool lead = !content.empty() && (static_cast<std::uint8_t>(content[0]) ^ 0x20) - 0xA0u < 0x3Du;
+            const std::size_t kept = lead ? velk::simd::trimDoubleInPlace(GetParam(), rule, buffer.data(), content.size())
+                                          : velk::simd::trimSingleInPlace(GetParam(), rule, buffer.data(), content.size());
+            SCOPED_TRACE(testing::Message() << "optTrim " << optTrim << ", round " << round);
+            if (kept == velk::simd::kNotTrimmed) {
+                ASSERT_TRUE(content.size() > 64 || lead) << "declined a short single-byte field";
+                ASSERT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(content.size())), content);
+                continue;
+            }
+            ASSERT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<long>(kept)), expected);
         }
     }
 }

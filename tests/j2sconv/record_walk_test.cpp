@@ -60,6 +60,14 @@ TEST(RecordWalk, Cases) {
         {"CP", "\x1C\x2D", false, 0, Done, "+1-2", 2, 0},      // two runs side by side
         {"SSS.S", "\xF1\xF2\xF3\xD4", false, 0, Done, "-123.4", 4, 0},
         {"SS", "\xC1\x40", false, 0, Done, "+10", 2, 0},       // an unzoned byte is 0
+        // Points: none, one, several, at any place of the run.
+        {"S.S.S", "\xF1\xF2\xD3", false, 0, Done, "-1.2.3", 3, 0},
+        {"SS.SS", "\xF1\xF2", true, 0, Done, "?12.??", 2, 0},
+        {"P.PP.P", "\x01\x23\x4C", false, 0, Done, "1.23.4", 3, 0},
+        {"C.CC.C", "\x01\x23\x4D", false, 0, Done, "-1.23.4", 3, 0},
+        {"C.C", "\x12\x3C", false, 0, Done, "+2.3", 2, 0},
+        {"BB.B", "\x01\x7B", false, 0, Done, "+37.9", 2, 0},
+        {"U.U.U", "\x01\x7B", false, 0, Done, "3.7.9", 2, 0},
         {"9", "\xC1", false, 0, Done, "A", 1, 0},              // a zoned byte as a character
         {"X,XX", "\xC1\x29\xC2\xC3", false, 1, Done, "A, B", 3, 1},  // shift codes kept as data
         {"X,CCC", "\xC1\x29\x3C", false, 0, Done, "A,+293", 3, 0},   // a packed field may start with 0x29

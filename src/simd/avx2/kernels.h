@@ -19,9 +19,12 @@ std::uint32_t plainChars(const std::uint8_t* src, std::uint32_t length, std::uin
 std::uint32_t shortcutKanji(const std::uint8_t* src, std::uint32_t pairs, std::uint8_t* out,
                             const JisShortcut& jis);
 std::uint64_t commaBits(const std::uint8_t* src, std::size_t n);
+std::uint64_t commaWindow(const std::uint8_t* p);
 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_t r, std::size_t e,
                 std::size_t& w);
 bool trimDouble(const TrimRule& rule, std::uint8_t* record, std::size_t r, std::size_t e,
                 std::size_t& w);
 
+std::size_t trimSingleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n);
+std::size_t trimDoubleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n);
 }  // namespace velk::simd::avx2

@@ -78,6 +78,8 @@ VELK_AVX2 std::uint64_t commaBits(const std::uint8_t* src, std::size_t n) {
     return equalBits(loadWindow(buffer), ',');
 }
 
+VELK_AVX2 std::uint64_t commaWindow(const std::uint8_t* p) { return equalBits(loadWindow(p), ','); }
+
 VELK_AVX2 bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_t r,
                           std::size_t e, std::size_t& w) {
     if (e - r > 64) return false;
@@ -112,6 +114,45 @@ VELK_AVX2 bool trimDouble(const TrimRule& rule, std::uint8_t* record, std::size_
     const std::uint64_t keptBytes = _pdep_u64(keptUnits(rule, units, pads), kEvenBits) * 3;
     w += writeKept(buffer, length, keptBytes, record + r, record + w);
     return true;
+}
+
+// In place: the content at the bottom of a window read from p itself.
+
+namespace {
+
+// Packs the kept bytes of p[0, 64) to p and returns how many. What stays is
+// mostly the content's start (nothing moves) or one stretch; else eight
+// bytes a step, each loaded before anything is stored over it.
+VELK_AVX2 inline __attribute__((always_inline)) std::size_t packInPlace(std::uint8_t* p, std::uint64_t keep) {
+    const auto count = static_cast<std::size_t>(_mm_popcnt_u64(keep));
+    if ((keep & (keep + 1)) == 0) return count;
+    const unsigned from = static_cast<unsigned>(__builtin_ctzll(keep));
+    if (((keep >> from) & ((keep >> from) + 1)) == 0) {
+        copyShort(p, p + from, count);
+        return count;
+    }
+    return compress(p, keep, p);
+}
+
+}  // namespace
+
+VELK_AVX2 std::size_t trimSingleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    if (n > 64) return kNotTrimmed;
+    const Window v = loadWindow(p);
+    const std::uint64_t bytes = lowBits(static_cast<unsigned>(n));
+    return packInPlace(p, keptUnits(rule, bytes, equalBits(v, ' ') & bytes));
+}
+
+VELK_AVX2 std::size_t trimDoubleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    if (n > 64 || n % 2 != 0 || n == 0) return kNotTrimmed;
+    const Window v = loadWindow(p);
+    const std::uint64_t bytes = lowBits(static_cast<unsigned>(n));
+    if ((bytes & kEvenBits & ~bitsOf(leadBytesOf(v.low), leadBytesOf(v.high))) != 0) return kNotTrimmed;
+    const std::uint64_t first = equalBits(v, static_cast<char>(0x81));
+    const std::uint64_t second = equalBits(v, 0x40);
+    const std::uint64_t units = lowBits(static_cast<unsigned>(n / 2));
+    const std::uint64_t pads = _pext_u64(first & (second >> 1), kEvenBits) & units;
+    return packInPlace(p, _pdep_u64(keptUnits(rule, units, pads), kEvenBits) * 3);
 }
 
 }  // namespace velk::simd::avx2

@@ -20,4 +20,6 @@ bool trimSingle(const TrimRule& rule, std::uint8_t* record, std::size_t r, std::
 bool trimDouble(const TrimRule& rule, std::uint8_t* record, std::size_t r, std::size_t e,
                 std::size_t& w);
 
+std::size_t trimSingleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n);
+std::size_t trimDoubleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n);
 }  // namespace velk::simd::avx512

@@ -42,6 +42,17 @@ VELK_AVX512 bool trimDouble(const TrimRule& rule, std::uint8_t* record, std::siz
     return true;
 }
 
+// Masked loads and stores touch the content alone: in place is the same.
+VELK_AVX512 std::size_t trimSingleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    std::size_t w = 0;
+    return trimSingle(rule, p, 0, n, w) ? w : kNotTrimmed;
+}
+
+VELK_AVX512 std::size_t trimDoubleInPlace(const TrimRule& rule, std::uint8_t* p, std::size_t n) {
+    std::size_t w = 0;
+    return trimDouble(rule, p, 0, n, w) ? w : kNotTrimmed;
+}
+
 }  // namespace velk::simd::avx512
 
 #endif
