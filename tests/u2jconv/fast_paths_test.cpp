@@ -143,10 +143,11 @@ TEST_P(U2jFastPaths, RandomTextInBlocksOfEverySize) {
 }
 
 // The kernel itself: clean text is taken whole but for the last window's
-// worth, and the differential tests above then do test it.
+// worth, and the differential tests above then do test it; at the portable
+// level, which has no window kernel, nothing is taken.
 TEST_P(U2jFastPaths, CleanWindowsAreTaken) {
     VELK_SKIP_UNLESS_AVAILABLE(GetParam());
-    if (GetParam() == simd::Level::portable) GTEST_SKIP() << "no window kernel at this level";
+    const bool kernel = GetParam() != simd::Level::portable;
     const std::string in = cleanText(1000) + "\n" + cleanText(1000);
     const auto* p = reinterpret_cast<const std::uint8_t*>(in.data());
     for (const auto& [optConv, optOther] : {std::pair{1, 1}, {9, 0}}) {
@@ -154,6 +155,10 @@ TEST_P(U2jFastPaths, CleanWindowsAreTaken) {
         std::vector<std::uint8_t> out(2 * in.size());
         simd::U2jCursor cursor{0, out.data(), false, 0, 0, 0};
         simd::u2jWindows(GetParam(), {t.entry.data(), t.plain.data(), optOther == 1}, p, in.size(), cursor);
+        if (!kernel) {
+            EXPECT_EQ(cursor.in, 0u);
+            continue;
+        }
         EXPECT_GT(cursor.in + simd::kU2jWindowBytes, in.size());
         EXPECT_EQ(cursor.lineFeeds, 1);
         std::int64_t characters = 0;
