@@ -52,35 +52,39 @@ VELK_AVX2 inline __m256i bytesOf(std::uint32_t bits) {
     return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
 }
 
-// A 256-byte table as sixteen rows of 16 bytes, one a register lane pair.
-struct Lookup {
-    __m256i rows[16];
+// A table of 16-byte rows, one a register lane pair: sixteen rows hold 256
+// bytes; eight, the ASCII half (bytes from 0x80 then give what they give).
+template <int Rows>
+struct RowLookup {
+    __m256i rows[Rows];
 };
+using Lookup = RowLookup<16>;
+using AsciiLookup = RowLookup<8>;
 
-VELK_AVX2 inline void loadLookup(Lookup& t, const std::uint8_t* table) {
+template <int Rows>
+VELK_AVX2 inline void loadLookup(RowLookup<Rows>& t, const std::uint8_t* table) {
 #pragma GCC unroll 16
-    for (int h = 0; h < 16; ++h)
+    for (int h = 0; h < Rows; ++h)
         t.rows[h] = _mm256_broadcastsi128_si256(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
 }
 
-// Every row looked up by the low nibble, then the high nibble picks the
-// row bit by bit: each blend takes bit 4, 5, 6 or 7, moved to the top.
-VELK_AVX2 inline __m256i lookup(const Lookup& t, __m256i v) {
+// Every row looked up by the low nibble, then the high bits pick the row
+// bit by bit: each round of blends takes bit 4, 5, 6 or 7, moved to the top.
+template <int Rows>
+VELK_AVX2 inline __m256i lookup(const RowLookup<Rows>& t, __m256i v) {
     const __m256i low = _mm256_and_si256(v, _mm256_set1_epi8(0x0F));
-    __m256i c[16];
+    __m256i c[Rows];
 #pragma GCC unroll 16
-    for (int h = 0; h < 16; ++h) c[h] = _mm256_shuffle_epi8(t.rows[h], low);
-    const __m256i bit4 = _mm256_slli_epi16(v, 3);
-#pragma GCC unroll 8
-    for (int k = 0; k < 8; ++k) c[k] = _mm256_blendv_epi8(c[2 * k], c[2 * k + 1], bit4);
-    const __m256i bit5 = _mm256_slli_epi16(v, 2);
+    for (int h = 0; h < Rows; ++h) c[h] = _mm256_shuffle_epi8(t.rows[h], low);
+    int shift = 3;
 #pragma GCC unroll 4
-    for (int k = 0; k < 4; ++k) c[k] = _mm256_blendv_epi8(c[2 * k], c[2 * k + 1], bit5);
-    const __m256i bit6 = _mm256_slli_epi16(v, 1);
-    c[0] = _mm256_blendv_epi8(c[0], c[1], bit6);
-    c[1] = _mm256_blendv_epi8(c[2], c[3], bit6);
-    return _mm256_blendv_epi8(c[0], c[1], v);
+    for (int width = Rows; width > 1; width /= 2, --shift) {
+        const __m256i bit = _mm256_sll_epi16(v, _mm_cvtsi32_si128(shift));
+#pragma GCC unroll 8
+        for (int k = 0; k < width / 2; ++k) c[k] = _mm256_blendv_epi8(c[2 * k], c[2 * k + 1], bit);
+    }
+    return c[0];
 }
 
 // Shift JIS lead bytes are 0x80-0x9F and 0xE0-0xFC: one range once bit 5
@@ -159,6 +163,36 @@ VELK_BMI2 inline std::size_t compress(const std::uint8_t* src, std::uint64_t kee
         o += static_cast<std::size_t>(_mm_popcnt_u64(bits));
     }
     return o;
+}
+
+
+// Two slots an input byte, its shift code then its own byte, for 32 bytes.
+VELK_AVX2 inline void interleave(__m256i codes, __m256i bytes, std::uint8_t* slots) {
+    const __m256i low = _mm256_unpacklo_epi8(codes, bytes);
+    const __m256i high = _mm256_unpackhi_epi8(codes, bytes);
+    store(slots, _mm256_permute2x128_si256(low, high, 0x20));
+    store(slots + 32, _mm256_permute2x128_si256(low, high, 0x31));
+}
+
+// s2j and u2j with shift codes: writes the window's output bytes (`low`,
+// `high`, one a byte of input) whose bit is set in `kept`, each after the
+// shift code its input byte has in `shifts` (0x28 before a double-byte
+// character, whose first byte is set in `doubles`, 0x29 before a single
+// one). Returns how many bytes it wrote; dst must have room for 128.
+VELK_AVX2 inline std::size_t compressWithShifts(__m256i low, __m256i high, std::uint64_t doubles,
+                                                std::uint64_t shifts, std::uint64_t kept,
+                                                std::uint8_t* dst) {
+    alignas(32) std::uint8_t slots[128];
+    const __m256i shiftOut = _mm256_set1_epi8(0x29);
+    const __m256i kanjiIn = _mm256_set1_epi8(0x28);
+    interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(doubles))),
+               low, slots);
+    interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(doubles >> 32))),
+               high, slots + 64);
+    std::uint64_t firstKept, secondKept;
+    slotMasks(shifts, kept, firstKept, secondKept);
+    std::size_t o = compress(slots, firstKept, dst);
+    return o + compress(slots + 64, secondKept, dst + o);
 }
 
 }  // namespace velk::simd::avx2

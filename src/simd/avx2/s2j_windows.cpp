@@ -9,24 +9,11 @@
 
 namespace velk::simd::avx2 {
 
-namespace {
-
-// Two slots an input byte, its shift code then its own byte, for 32 bytes.
-VELK_AVX2 void interleave(__m256i codes, __m256i bytes, std::uint8_t* slots) {
-    const __m256i low = _mm256_unpacklo_epi8(codes, bytes);
-    const __m256i high = _mm256_unpackhi_epi8(codes, bytes);
-    store(slots, _mm256_permute2x128_si256(low, high, 0x20));
-    store(slots + 32, _mm256_permute2x128_si256(low, high, 0x31));
-}
-
-}  // namespace
-
 VELK_AVX2 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n,
                           std::int64_t base, S2jCursor& cursor) {
     Lookup single;
     loadLookup(single, tables.single);
     alignas(32) std::uint8_t bytes[64];
-    alignas(32) std::uint8_t slots[128];
 
     std::size_t i = cursor.in;
     std::uint8_t* o = cursor.out;
@@ -60,16 +47,9 @@ VELK_AVX2 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::
             o += compress(bytes, kept, o);
         } else {
             const std::uint64_t shifts = shiftsBefore(leads, singles, open);
-            const __m256i shiftOut = _mm256_set1_epi8(0x29);
-            const __m256i kanjiIn = _mm256_set1_epi8(0x28);
-            interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(leads))),
-                       _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes)), slots);
-            interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(leads >> 32))),
-                       _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 32)), slots + 64);
-            std::uint64_t firstKept, secondKept;
-            slotMasks(shifts, kept, firstKept, secondKept);
-            o += compress(slots, firstKept, o);
-            o += compress(slots + 64, secondKept, o);
+            o += compressWithShifts(_mm256_load_si256(reinterpret_cast<const __m256i*>(bytes)),
+                                    _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 32)),
+                                    leads, shifts, kept, o);
         }
         countLineFeeds(lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
                        lineStart);

@@ -12,33 +12,6 @@ namespace velk::simd::avx2 {
 
 namespace {
 
-// The ASCII half of a 256-byte table: eight rows of 16 bytes, the row
-// picked by bits 4-6 (bytes from 0x80 give what they give: not ASCII).
-struct AsciiLookup {
-    __m256i rows[8];
-};
-
-VELK_AVX2 inline void loadAscii(AsciiLookup& t, const std::uint8_t* table) {
-#pragma GCC unroll 8
-    for (int h = 0; h < 8; ++h)
-        t.rows[h] = _mm256_broadcastsi128_si256(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
-}
-
-VELK_AVX2 inline __m256i lookupAscii(const AsciiLookup& t, __m256i v) {
-    const __m256i low = _mm256_and_si256(v, _mm256_set1_epi8(0x0F));
-    __m256i c[8];
-#pragma GCC unroll 8
-    for (int h = 0; h < 8; ++h) c[h] = _mm256_shuffle_epi8(t.rows[h], low);
-    const __m256i bit4 = _mm256_slli_epi16(v, 3);
-#pragma GCC unroll 4
-    for (int k = 0; k < 4; ++k) c[k] = _mm256_blendv_epi8(c[2 * k], c[2 * k + 1], bit4);
-    const __m256i bit5 = _mm256_slli_epi16(v, 2);
-    c[0] = _mm256_blendv_epi8(c[0], c[1], bit5);
-    c[1] = _mm256_blendv_epi8(c[2], c[3], bit5);
-    return _mm256_blendv_epi8(c[0], c[1], _mm256_slli_epi16(v, 1));
-}
-
 // 0xFF where a byte is a continuation byte (0x80-0xBF, below 0xC0 signed).
 VELK_AVX2 inline __m256i continuationsOf(__m256i v) {
     return _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0xC0)), v);
@@ -61,14 +34,6 @@ VELK_AVX2 inline __m256i refusedLeadsOf(__m256i v) {
     const __m256i e0 = _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(0xE0)));
     const __m256i ed = _mm256_cmpeq_epi8(v, _mm256_set1_epi8(static_cast<char>(0xED)));
     return _mm256_or_si256(_mm256_or_si256(fours, overlong), _mm256_or_si256(e0, ed));
-}
-
-// Two slots an input byte, its shift code then its own byte, for 32 bytes.
-VELK_AVX2 void interleave(__m256i codes, __m256i bytes, std::uint8_t* slots) {
-    const __m256i low = _mm256_unpacklo_epi8(codes, bytes);
-    const __m256i high = _mm256_unpackhi_epi8(codes, bytes);
-    store(slots, _mm256_permute2x128_si256(low, high, 0x20));
-    store(slots + 32, _mm256_permute2x128_si256(low, high, 0x31));
 }
 
 // Looks up the three-byte characters whose leads are at `leads`: each
@@ -114,9 +79,8 @@ VELK_AVX2 inline void flagBits(const std::uint8_t* flags, std::uint64_t& doubles
 VELK_AVX2 void u2jWindows(const U2jTables& tables, const std::uint8_t* in, std::size_t n,
                           U2jCursor& cursor) {
     AsciiLookup plain;
-    loadAscii(plain, tables.plain);
+    loadLookup(plain, tables.plain);
     alignas(32) std::uint8_t bytes[64];
-    alignas(32) std::uint8_t slots[128];
     // Entries of the characters beyond ASCII; read where those stand only.
     alignas(32) std::uint8_t entries[64 + 4] = {};
     alignas(32) std::uint8_t flags[64] = {};  // of two-byte characters, at their leads
@@ -149,8 +113,8 @@ VELK_AVX2 void u2jWindows(const U2jTables& tables, const std::uint8_t* in, std::
 
         const std::uint64_t lineFeedBytes = equalBits(v, 0x0A);
         const std::uint64_t lineEnds = lineFeedBytes | equalBits(v, 0x0D);
-        const __m256i low = lookupAscii(plain, v.low);
-        const __m256i high = lookupAscii(plain, v.high);
+        const __m256i low = lookup(plain, v.low);
+        const __m256i high = lookup(plain, v.high);
         const std::uint64_t asciiChars = ascii & window & ~lineEnds;
         if (asciiChars & zeroBits(low, high)) break;  // no plain mapping
 
@@ -183,16 +147,7 @@ VELK_AVX2 void u2jWindows(const U2jTables& tables, const std::uint8_t* in, std::
             o += compress(bytes, kept, o);
         } else {
             const std::uint64_t shifts = shiftsBefore(doubles, characters & ~doubles, open);
-            const __m256i shiftOut = _mm256_set1_epi8(0x29);
-            const __m256i kanjiIn = _mm256_set1_epi8(0x28);
-            interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(doubles))),
-                       bytesLow, slots);
-            interleave(_mm256_blendv_epi8(shiftOut, kanjiIn, bytesOf(static_cast<std::uint32_t>(doubles >> 32))),
-                       bytesHigh, slots + 64);
-            std::uint64_t firstKept, secondKept;
-            slotMasks(shifts, kept, firstKept, secondKept);
-            o += compress(slots, firstKept, o);
-            o += compress(slots + 64, secondKept, o);
+            o += compressWithShifts(bytesLow, bytesHigh, doubles, shifts, kept, o);
         }
 
         // Positions in messages count characters: every byte but a
