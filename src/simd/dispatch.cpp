@@ -76,6 +76,11 @@ std::uint32_t plainChars(Level level, const std::uint8_t* src, std::uint32_t len
 std::uint32_t shortcutKanji(Level level, const std::uint8_t* src, std::uint32_t pairs,
                             std::uint8_t* out, const JisShortcut& jis) {
     if (jis.count < 0) return 0;
+#ifdef VELK_X86
+    // Only the AVX2 kernel tests rows: a table with rows of its own (j2u's)
+    // takes it at the AVX-512 level too.
+    if (level == Level::avx512 && !jis.allRows) return avx2::shortcutKanji(src, pairs, out, jis);
+#endif
     VELK_PICK(level, shortcutKanji(src, pairs, out, jis), 0u)
 }
 

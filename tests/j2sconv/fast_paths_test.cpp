@@ -152,9 +152,11 @@ TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
     VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     const std::vector<Pool> pools = jefPools();
     std::mt19937 rng(31337);
+    // j2u's tables too: their shortcut leaves the rows with code page 932's gaps.
+    for (bool utf8 : {false, true})
     for (int optConv : {1, 2, 3}) {
         for (int optSkip : {0, 1}) {
-            CodeTables fast = makeCodeTables(decodeOptions(optConv, 0, optSkip, 0));
+            CodeTables fast = makeCodeTables(decodeOptions(optConv, 0, optSkip, 0, utf8));
             fast.level = GetParam();
             // The walk byte by byte: no plain byte and no arithmetic for the runs.
             CodeTables slow = fast;
@@ -186,8 +188,8 @@ TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
                     out.resize(r.status == RecordStatus::Done ? r.length : 0);
                     return std::tuple(r.status, r.used, r.length, out, logged);
                 };
-                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", optSkip " << optSkip << ", pattern "
-                                                << pattern.text);
+                SCOPED_TRACE(testing::Message() << "utf8 " << utf8 << ", optConv " << optConv << ", optSkip "
+                                                << optSkip << ", pattern " << pattern.text);
                 ASSERT_EQ(walk(fast), walk(slow));
             }
         }

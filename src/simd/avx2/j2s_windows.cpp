@@ -70,7 +70,7 @@ VELK_AVX2 void j2sWindows(const J2sTables& tables, const std::uint8_t* in, std::
         __m256i high = lookup(plain, v.high);
         if (w.singles & zeroBits(low, high)) break;  // the byte loop reports it
         std::uint64_t looked = w.leads;
-        if (w.leads != 0 && tables.jis->count >= 0)
+        if (w.leads != 0 && tables.jis->wholeTable())
             looked &= ~arithmeticKanji(in + i, v, w.leads, *tables.jis, low, high);
         store(bytes, low);
         store(bytes + 32, high);

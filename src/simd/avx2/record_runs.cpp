@@ -10,11 +10,26 @@ namespace velk::simd::avx2 {
 
 namespace {
 
+// 0xFF where a byte, read as a lead byte of JIS X 0208, is in a row the
+// shortcut leaves to the table: its low nibble picks the bits of the high
+// nibbles taken (8-F), its high nibble the bit.
+VELK_AVX2 __m256i rowsLeft(__m256i v, const JisShortcut& jis) {
+    const __m256i rows = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(jis.rowBits.data())));
+    const __m256i highBit = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128,
+                                             0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 4, 8, 16, 32, 64, -128);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i taken = _mm256_and_si256(
+        _mm256_shuffle_epi8(rows, _mm256_and_si256(v, nibble)),
+        _mm256_shuffle_epi8(highBit, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
+    return _mm256_cmpeq_epi8(taken, _mm256_setzero_si256());
+}
+
 // A bit per pair (at its lead byte) for the pairs the arithmetic cannot take.
 VELK_AVX2 std::uint32_t offPairs(__m256i v, const JisShortcut& jis) {
     const __m256i both = _mm256_cmpeq_epi16(jisBytesOf(v), _mm256_set1_epi16(-1));
-    const __m256i off =
-        _mm256_or_si256(_mm256_andnot_si256(both, _mm256_set1_epi16(-1)), irregularPairs(v, jis));
+    __m256i off = _mm256_or_si256(_mm256_andnot_si256(both, _mm256_set1_epi16(-1)), irregularPairs(v, jis));
+    if (!jis.allRows) off = _mm256_or_si256(off, rowsLeft(v, jis));
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(off)) & 0x55555555u;
 }
 

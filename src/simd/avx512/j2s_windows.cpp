@@ -22,7 +22,7 @@ VELK_AVX512 __m512i kanjiCodes(__m512i v, std::uint64_t leads, const J2sTables& 
     const __m512i packed = _mm512_maskz_compress_epi8(pairs, v);
     // Most kanji are JIS X 0208 pairs that the arithmetic converts: then
     // no table look-up at all.
-    if (tables.jis->count >= 0 && pairsOffShortcut(packed, count, *tables.jis) == 0)
+    if (tables.jis->wholeTable() && pairsOffShortcut(packed, count, *tables.jis) == 0)
         return _mm512_mask_expand_epi8(bytes, pairs, jisArithmetic(packed));
     // The table has one spare entry, so every four-byte gather stays inside.
     const __m512i found = gatherKanji(packed, count, tables.kanji);
