@@ -1,7 +1,8 @@
 // j2u stream conversion 64 input bytes at a time with AVX2: the window's
-// shift codes, modes and kanji lead bytes come as masks, as for j2s, and
-// then each character is one look-up and one store, without a branch on
-// its kind; the portable loop finishes what the windows leave.
+// shift codes, modes and kanji lead bytes come as masks, as for j2s; the
+// entries of its characters are packed into a list in order, and each is
+// one look-up and one store, with no branch on its kind or its entry. The
+// portable loop finishes what the windows leave.
 #include <cstring>
 
 #include "simd/avx2/common.h"
