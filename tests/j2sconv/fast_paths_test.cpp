@@ -53,40 +53,51 @@ std::vector<Pool> jefPools() {
             velk::test::anyByte()};
 }
 
-using StreamResult = std::tuple<std::string, std::vector<std::tuple<int, int, std::size_t>>, bool>;
+using Logged = std::vector<std::tuple<int, int, std::size_t>>;  // kind, code, offset
+using StreamResult = std::tuple<std::string, Logged, bool>;
 
+// Cuts the input into blocks as the stream loop does, carrying a lead byte
+// that ends a block into the next (blocks of one then take two). Each block
+// and its output in buffers of exactly their size, for the sanitizer.
 // utf8Stage: each block's Shift-JIS goes through j2u's output stage.
 StreamResult streamInBlocks(const CodeTables& tables, const std::string& in, std::size_t length,
                             bool utf8Stage = false) {
     std::string out;
-    std::vector<std::tuple<int, int, std::size_t>> logged;  // kind, code, offset
+    Logged logged;
     std::vector<ConversionError> errors;
-    bool doubleByte = false;
+    bool doubleByte = false, carried = false;
     for (std::size_t pos = 0; pos < in.size();) {
-        const std::size_t n = std::min(length, in.size() - pos);
-        std::string dst(blockOutputBound(tables, n), '\0');
-        const BlockOutcome r = convertBlock({bytesOf(in) + pos, n}, reinterpret_cast<std::uint8_t*>(dst.data()),
-                                            tables, doubleByte, pos + n == in.size(), errors);
+        const std::size_t n = std::min(carried && length == 1 ? 2 : length, in.size() - pos);
+        const std::vector<std::uint8_t> block(in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + n));
+        std::vector<std::uint8_t> dst(blockOutputBound(tables, n));
+        const BlockOutcome r = convertBlock(block, dst.data(), tables, doubleByte, pos + n == in.size(), errors);
         for (const ConversionError& e : errors) logged.emplace_back(static_cast<int>(e.kind), e.code, pos + e.offset);
         errors.clear();
         if (utf8Stage) {
             std::string utf8(utf8Capacity(r.outLength), '\0');
-            utf8.resize(sjisToUtf8({bytesOf(dst), r.outLength}, reinterpret_cast<std::uint8_t*>(utf8.data())));
+            utf8.resize(sjisToUtf8({dst.data(), r.outLength}, reinterpret_cast<std::uint8_t*>(utf8.data())));
             out += utf8;
         } else {
-            out.append(dst, 0, r.outLength);
+            out.append(dst.begin(), dst.begin() + static_cast<long>(r.outLength));
         }
-        pos += r.consumed == 0 ? n : r.consumed;  // blocks here are never a lone lead byte
+        carried = r.carried;
+        pos += r.consumed;
     }
     return {out, logged, doubleByte};
 }
 
 class J2sFastPaths : public testing::TestWithParam<velk::simd::Level> {};
 
+// Random streams and a few chosen ones, cut every way, against the byte
+// loops alone in blocks of one character (two for a kanji). j2u writes UTF-8
+// in its own loop: the same as j2s's loop with j2u's narrowed tables followed
+// by the output stage, errors and all.
 TEST_P(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
     VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     const std::vector<Pool> pools = jefPools();
+    std::vector<std::string> inputs = {"\x38\xA4\xA2\x28\xA4\xA2\x29\x81", "\x28\xFF\x29\xC1", "\x28\x29"};
     std::mt19937 rng(777);
+    for (int round = 0; round < 30; ++round) inputs.push_back(velk::test::randomText(rng, pools, 900));
     for (int optConv : {1, 2, 3}) {
         CodeTables all = makeCodeTables(decodeOptions(optConv, 0, 0, 0));
         all.level = GetParam();
@@ -96,28 +107,6 @@ TEST_P(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
         // Every character through the step that decides.
         std::fill(none.streamChars.begin(), none.streamChars.end(), 0);
         none.plain.fill(0);
-        const CodeTables* variants[] = {&all, &noShortcut};
-        for (int round = 0; round < 30; ++round) {
-            const std::string in = velk::test::randomText(rng, pools, 900);
-            for (std::size_t length : {2, 63, 64, 65, 200, 100000}) {
-                const StreamResult expected = streamInBlocks(none, in, length);
-                for (const CodeTables* t : variants) {
-                    SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", round " << round << ", blocks of "
-                                                    << length << ", shortcut " << (t->jis.count >= 0));
-                    ASSERT_EQ(streamInBlocks(*t, in, length), expected);
-                }
-            }
-        }
-    }
-}
-
-// j2u writes UTF-8 in its own loop: the same as j2s's loop with j2u's
-// narrowed tables followed by the output stage, errors and all.
-TEST_P(J2sFastPaths, J2uStreamAgreesWithJ2sAndTheUtf8Stage) {
-    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
-    const std::vector<Pool> pools = jefPools();
-    std::mt19937 rng(4242);
-    for (int optConv : {1, 2, 3}) {
         const Options options = decodeOptions(optConv, 0, 0, 0, true);
         CodeTables direct = makeCodeTables(options);
         direct.level = GetParam();
@@ -125,22 +114,49 @@ TEST_P(J2sFastPaths, J2uStreamAgreesWithJ2sAndTheUtf8Stage) {
         sjis.utf8 = false;
         CodeTables staged = makeCodeTables(sjis);
         staged.level = velk::simd::Level::portable;
-        for (int round = 0; round < 30; ++round) {
-            const std::string in = velk::test::randomText(rng, pools, 900);
-            for (std::size_t length : {2, 63, 64, 65, 200, 100000}) {
-                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", round " << round
-                                                << ", blocks of " << length);
-                ASSERT_EQ(streamInBlocks(direct, in, length), streamInBlocks(staged, in, length, true));
+        for (const std::string& in : inputs) {
+            const StreamResult expected = streamInBlocks(none, in, 1), expectedUtf8 = streamInBlocks(staged, in, 1, true);
+            for (std::size_t length : {2, 3, 7, 63, 64, 65, 200, 100000}) {
+                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", " << in.size() << " bytes "
+                                                << testing::PrintToString(in.substr(0, 12)) << ", blocks of " << length);
+                ASSERT_EQ(streamInBlocks(all, in, length), expected);
+                ASSERT_EQ(streamInBlocks(noShortcut, in, length), expected) << "without the JIS shortcut";
+                ASSERT_EQ(streamInBlocks(direct, in, length), expectedUtf8) << "j2u";
             }
         }
     }
 }
 
+// The reference above takes the same shift-code steps as the fast paths,
+// so shift codes in either mode, repeated, after runs long enough for
+// words, are pinned here.
+TEST_P(J2sFastPaths, ShiftCodesInEitherMode) {
+    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
+    const std::string a10(10, '\xC1');
+    std::string kanji9, i9;
+    for (int k = 0; k < 9; ++k) kanji9 += "\xA4\xA2", i9 += "\x82\xA0";
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"\x38\xA4\xA2\x28\xA4\xA2\x29\x81", "\x82\xA0\x82\xA0" "a"},
+        {"\x29\xC1\x29\x28\x28\xA4\xA2\x38\x29\x29\xC1", "A\x82\xA0" "A"},
+        {a10 + "\x28" + kanji9 + "\x28" + kanji9 + "\x29" + a10 + "\x29" + a10,
+         std::string(10, 'A') + i9 + i9 + std::string(20, 'A')},
+    };
+    CodeTables tables = makeCodeTables(decodeOptions(3, 0, 0, 0));  // e2aAscii
+    tables.level = GetParam();
+    for (const auto& c : cases) {
+        const StreamResult r = streamInBlocks(tables, c.in, 100000);
+        EXPECT_EQ(std::get<0>(r), c.out);
+        EXPECT_TRUE(std::get<1>(r).empty());
+    }
+}
+
 // A pattern of random pieces, long character and kanji runs among them.
 std::string randomPattern(std::mt19937& rng) {
-    static const char* const pieces[] = {"X", "N", "A", "9", ",", "\"", "SS.S", "CCC", "PP"};
+    static const char* const pieces[] = {"X", "N", "A", "9", ",", ",", "\"", " ", ".", "SS.S", "CCC", "PP", "UUUU"};
     std::string p;
-    for (int k = 1 + static_cast<int>(rng() % 8); k > 0; --k) {
+    for (int k = 1 + static_cast<int>(rng() % 10); k > 0; --k) {
         const std::string piece = pieces[rng() % std::size(pieces)];
         const std::size_t repeat = piece.size() == 1 && std::isalpha(piece[0]) ? 1 + rng() % 90 : 1;
         for (std::size_t r = 0; r < repeat; ++r) p += piece;
@@ -148,9 +164,19 @@ std::string randomPattern(std::mt19937& rng) {
     return p;
 }
 
-TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
+// The walk against the walk byte by byte (no plain byte, no arithmetic for
+// the runs, the portable level); and trimming, which the walk does on each
+// field as it ends, against the post-pass over the whole record (trimFields
+// at the portable level). Sources are either mostly what the pattern asks
+// for, so that runs are clean for long stretches, or rich in what trimming
+// decides on: blanks, full-width blanks, quotes and commas.
+TEST_P(J2sFastPaths, RecordWalkAndItsTrimmingAgreeWithTheByteLoops) {
     VELK_SKIP_UNLESS_AVAILABLE(GetParam());
     const std::vector<Pool> pools = jefPools();
+    const std::vector<Pool> trimSources = {
+        {"\x40", "\x40\x40", "\xC1", "\xC2", "\x6B", "\x7F"},                 // blank, A, B, comma, quote
+        {"\xA1\xA1", "\xA1\xA1\xA1\xA1", "\xB0\xA1", "\xA4\xA2"},          // full-width blank, kanji
+        {"\x28", "\x29", "\x40\x6B\x40"}, velk::test::anyByte()};
     std::mt19937 rng(31337);
     // j2u's tables too: their shortcut leaves the rows with code page 932's gaps.
     for (bool utf8 : {false, true})
@@ -158,7 +184,6 @@ TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
         for (int optSkip : {0, 1}) {
             CodeTables fast = makeCodeTables(decodeOptions(optConv, 0, optSkip, 0, utf8));
             fast.level = GetParam();
-            // The walk byte by byte: no plain byte and no arithmetic for the runs.
             CodeTables slow = fast;
             slow.level = velk::simd::Level::portable;
             slow.plain.fill(0);
@@ -168,82 +193,43 @@ TEST_P(J2sFastPaths, RecordWalkAgreesWithTheByteLoop) {
                 pattern.text = randomPattern(rng);
                 pattern.length = static_cast<std::int32_t>(pattern.text.size());
                 const RecordLayout layout = layoutFor(pattern);
-                // Mostly what the pattern asks for, so that runs are clean for long stretches.
                 std::string source;
-                for (std::size_t i = 0; i < pattern.text.size(); ++i) {
-                    const Pool& pool = rng() % 30 == 0 ? pools[rng() % pools.size()]
-                                       : pattern.text[i] == 'N' ? jisKanji : ebcdicText;
-                    source += pool[rng() % pool.size()];
-                    if (pattern.text[i] == 'N') ++i;
+                if (round % 2) {
+                    source = velk::test::randomText(rng, trimSources, layout.sourceBytes + 4);
+                } else {
+                    for (std::size_t i = 0; i < pattern.text.size(); ++i) {
+                        const Pool& pool = rng() % 30 == 0 ? pools[rng() % pools.size()]
+                                           : pattern.text[i] == 'N' ? jisKanji : ebcdicText;
+                        source += pool[rng() % pool.size()];
+                        if (pattern.text[i] == 'N') ++i;
+                    }
+                    source.resize(source.size() - std::min<std::size_t>(source.size(), rng() % 3));
                 }
-                source.resize(source.size() - std::min<std::size_t>(source.size(), rng() % 3));
                 const bool ends = rng() % 2;
-                auto walk = [&](const CodeTables& tables) {
-                    std::string out(layout.maxOutput, '\0');
+                auto walk = [&](const CodeTables& tables, int flags) {
+                    // Exactly the room the walk is promised, so that ASan sees any step past it.
+                    const std::size_t room = layout.maxOutput + (flags ? kTrimRoom : 0);
+                    const auto out = std::make_unique<std::uint8_t[]>(room);
                     std::vector<ConversionError> errors;
                     const RecordResult r = convertRecord(layout, {bytesOf(source), source.size()}, ends, tables,
-                                                         reinterpret_cast<std::uint8_t*>(out.data()), errors);
-                    std::vector<std::tuple<int, int, std::size_t>> logged;
+                                                         out.get(), errors, flags);
+                    Logged logged;
                     for (const ConversionError& e : errors) logged.emplace_back(e.kind, e.code, e.offset);
-                    out.resize(r.status == RecordStatus::Done ? r.length : 0);
-                    return std::tuple(r.status, r.used, r.length, out, logged);
+                    std::string text(reinterpret_cast<const char*>(out.get()), r.status == RecordStatus::Done ? r.length : 0);
+                    return std::tuple(r.status, r.used, text, logged);
                 };
                 SCOPED_TRACE(testing::Message() << "utf8 " << utf8 << ", optConv " << optConv << ", optSkip "
-                                                << optSkip << ", pattern " << pattern.text);
-                ASSERT_EQ(walk(fast), walk(slow));
-            }
-        }
-    }
-}
-
-// The walk trims each field as it ends; the post-pass over the whole
-// record (trimFields at the portable level) is what it must give. Patterns
-// and sources are rich in what trimming decides on: blanks, full-width
-// blanks, quotes and commas in the data as well as in the pattern.
-TEST_P(J2sFastPaths, TrimmingInTheWalkAgreesWithThePostPass) {
-    VELK_SKIP_UNLESS_AVAILABLE(GetParam());
-    static const char* const pieces[] = {"X", "N", "9", ",", ",", "\"", " ", ".", "SS.S", "CCC", "PP", "UUUU"};
-    const std::vector<Pool> sources = {
-        {"\x40", "\x40\x40", "\xC1", "\xC2", "\x6B", "\x7F"},                 // blank, A, B, comma, quote
-        {"\xA1\xA1", "\xA1\xA1\xA1\xA1", "\xB0\xA1", "\xA4\xA2"},          // full-width blank, kanji
-        {"\x28", "\x29", "\x40\x6B\x40"}, velk::test::anyByte()};
-    std::mt19937 rng(4242);
-    for (int optConv : {1, 3}) {
-        CodeTables tables = makeCodeTables(decodeOptions(optConv, 0, rng() % 2, 0));
-        tables.level = GetParam();
-        for (int round = 0; round < 300; ++round) {
-            RecordPattern pattern;
-            for (int k = 1 + static_cast<int>(rng() % 10); k > 0; --k) {
-                const std::string piece = pieces[rng() % std::size(pieces)];
-                const std::size_t repeat = piece == "X" || piece == "N" ? 1 + rng() % 80 : 1;
-                for (std::size_t r = 0; r < repeat; ++r) pattern.text += piece;
-            }
-            pattern.length = static_cast<std::int32_t>(pattern.text.size());
-            const RecordLayout layout = layoutFor(pattern);
-            std::string source = velk::test::randomText(rng, sources, layout.sourceBytes + 4);
-            const bool ends = rng() % 2;
-            auto walk = [&](int flags) {
-                // Exactly the room the walk is promised, so that ASan sees any step past it.
-                const std::size_t room = layout.maxOutput + (flags ? kTrimRoom : 0);
-                const auto out = std::make_unique<std::uint8_t[]>(room);
-                std::vector<ConversionError> errors;
-                const RecordResult r = convertRecord(layout, {bytesOf(source), source.size()}, ends, tables,
-                                                     out.get(), errors, flags);
-                std::vector<std::tuple<int, int, std::size_t>> logged;
-                for (const ConversionError& e : errors) logged.emplace_back(e.kind, e.code, e.offset);
-                std::string text(reinterpret_cast<const char*>(out.get()), r.status == RecordStatus::Done ? r.length : 0);
-                return std::tuple(r.status, r.used, text, logged);
-            };
-            const auto plain = walk(0);
-            for (int optTrim = 1; optTrim <= 8; ++optTrim) {
-                const int flags = trimFlagsFor(optTrim);
-                auto expected = plain;
-                std::string& text = std::get<2>(expected);
-                text.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(text.data()), text.size(),
-                                       velk::simd::Level::portable));
-                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", optTrim " << optTrim << ", pattern "
-                                                << pattern.text << ", round " << round);
-                ASSERT_EQ(walk(flags), expected);
+                                                << optSkip << ", pattern " << pattern.text << ", round " << round);
+                const auto plain = walk(slow, 0);
+                ASSERT_EQ(walk(fast, 0), plain);
+                for (int optTrim = 1; optTrim <= 8; ++optTrim) {
+                    const int flags = trimFlagsFor(optTrim);
+                    auto expected = plain;
+                    std::string& text = std::get<2>(expected);
+                    text.resize(trimFields(flags, reinterpret_cast<std::uint8_t*>(text.data()), text.size(),
+                                           velk::simd::Level::portable));
+                    ASSERT_EQ(walk(fast, flags), expected) << "optTrim " << optTrim;
+                }
             }
         }
     }

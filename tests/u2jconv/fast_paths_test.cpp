@@ -57,6 +57,23 @@ u2j::Tables tablesAt(simd::Level level, int optConv, int optOther) {
     return u2j::makeTables(conv);
 }
 
+// This level against the byte loop alone, under each (optConv, optOther),
+// for every input in blocks of each length.
+void expectAgreement(simd::Level level, std::initializer_list<std::pair<int, int>> options,
+                     const std::vector<std::string>& inputs, std::initializer_list<std::size_t> blocks) {
+    for (const auto& [optConv, optOther] : options) {
+        const u2j::Tables fast = tablesAt(level, optConv, optOther);
+        const u2j::Tables slow = tablesAt(simd::Level::portable, optConv, optOther);
+        for (std::size_t k = 0; k < inputs.size(); ++k) {
+            for (std::size_t block : blocks) {
+                SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", optOther " << optOther << ", input "
+                                                << k << ", blocks of " << block);
+                ASSERT_EQ(convertInBlocks(fast, inputs[k], block), convertInBlocks(slow, inputs[k], block));
+            }
+        }
+    }
+}
+
 // Clean text of every class the windows take under optConv 1 and 9: ASCII
 // words, kanji, kana (three bytes to one), two-byte characters to a pair
 // (alpha) and to a single byte (yen sign to 0x5C).
@@ -96,21 +113,10 @@ TEST_P(U2jFastPaths, EveryKindOfInputAtEveryPosition) {
         "\r", "\n", "\r\n", "\n\n",
     };
     const std::string clean = cleanText(260);
-    for (const auto& [optConv, optOther] : {std::pair{1, 1}, {1, 0}, {9, 1}}) {
-        const u2j::Tables fast = tablesAt(GetParam(), optConv, optOther);
-        const u2j::Tables slow = tablesAt(simd::Level::portable, optConv, optOther);
-        for (const std::string& insert : inserts) {
-            for (std::size_t at = 0; at <= 3 * 64; ++at) {
-                const std::string in = clean.substr(0, at) + insert + clean.substr(at);
-                for (std::size_t block : {in.size(), std::size_t{100}}) {
-                    SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", insert "
-                                                    << testing::PrintToString(insert) << " at " << at
-                                                    << ", blocks of " << block);
-                    ASSERT_EQ(convertInBlocks(fast, in, block), convertInBlocks(slow, in, block));
-                }
-            }
-        }
-    }
+    std::vector<std::string> inputs;  // input k: insert k / 193 at k % 193
+    for (const std::string& insert : inserts)
+        for (std::size_t at = 0; at <= 3 * 64; ++at) inputs.push_back(clean.substr(0, at) + insert + clean.substr(at));
+    expectAgreement(GetParam(), {{1, 1}, {1, 0}, {9, 1}}, inputs, {100000, 100});
 }
 
 TEST_P(U2jFastPaths, RandomTextInBlocksOfEverySize) {
@@ -126,20 +132,10 @@ TEST_P(U2jFastPaths, RandomTextInBlocksOfEverySize) {
     const std::vector<Pool> pools = {test::byteRange(0x20, 0x7E), kanji, kana, twoBytes,
                                      {"\r\n", "\n", "\r"}, test::anyByte()};
     std::mt19937 rng(2024);
-    for (int optConv : {1, 2, 3, 4, 9}) {
-        for (int optOther : {0, 1}) {
-            const u2j::Tables fast = tablesAt(GetParam(), optConv, optOther);
-            const u2j::Tables slow = tablesAt(simd::Level::portable, optConv, optOther);
-            for (int round = 0; round < 25; ++round) {
-                const std::string in = test::randomText(rng, pools, 900);
-                for (std::size_t block : {4, 63, 64, 65, 67, 131, 100000}) {
-                    SCOPED_TRACE(testing::Message() << "optConv " << optConv << ", optOther " << optOther
-                                                    << ", round " << round << ", blocks of " << block);
-                    ASSERT_EQ(convertInBlocks(fast, in, block), convertInBlocks(slow, in, block));
-                }
-            }
-        }
-    }
+    std::vector<std::string> inputs;
+    for (int round = 0; round < 30; ++round) inputs.push_back(test::randomText(rng, pools, 900));
+    expectAgreement(GetParam(), {{1, 0}, {1, 1}, {2, 0}, {2, 1}, {3, 0}, {3, 1}, {4, 0}, {4, 1}, {9, 0}, {9, 1}},
+                    inputs, {4, 63, 64, 65, 67, 131, 100000});
 }
 
 // The kernel itself: clean text is taken whole but for the last window's

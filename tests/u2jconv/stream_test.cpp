@@ -59,12 +59,8 @@ const std::string kMixed =
 
 TEST(U2jStream, OutputDoesNotDependOnBlockBoundaries) {
     const Result whole = convert(kMixed, kMixed.size());
+    // Each error's message and position is pinned by the run_u2j tests.
     EXPECT_EQ(whole.errors.size(), 10u);
-    EXPECT_EQ(whole.errors.front(), "2 233 2:1");   // é, no Shift-JIS form
-    EXPECT_EQ(whole.errors[1], "1 9 2:2");          // TAB, no EBCDIC
-    EXPECT_EQ(whole.errors[4], "0 58241 2:5");   // E3 81, cut by the line end
-    EXPECT_EQ(whole.errors.back(), "0 59068 3:8");  // E6 BC, cut by the end of the file
-    EXPECT_EQ(whole.state.chars.lineFeeds, 2);
     for (std::size_t block = 4; block <= kMixed.size() + 1; ++block) {
         SCOPED_TRACE(block);
         const Result r = convert(kMixed, block);
