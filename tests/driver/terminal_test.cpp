@@ -38,8 +38,6 @@ struct Session {
     std::string stderrFile = "";  // "" keeps the terminal; else this file
 };
 
-const char* const kBinary = VELK_BINARY;
-
 // The test's literals are Shift-JIS like the product's; the terminal shows UTF-8.
 std::string sjisToUtf8(const std::string& sjis) { return velk::test::iconvAll("UTF-8", "CP932", sjis).value(); }
 
@@ -52,7 +50,7 @@ public:
         int pidPipe[2];
         if (pipe(pidPipe) != 0) std::abort();
         std::vector<std::string> argv = s.args;
-        argv.insert(argv.begin(), kBinary);
+        argv.insert(argv.begin(), VELK_BINARY);
         shell_ = forkpty(&master_, nullptr, nullptr, &ws);
         if (shell_ == 0) runShell(s, argv, pidPipe[1]);
         close(pidPipe[1]);
