@@ -135,24 +135,4 @@ TEST(InstalledFiles, LogGoesWhereTheUserCanWriteIt) {
     }
 }
 
-// The manual's example of converting many files at once, run as written.
-TEST(InstalledFiles, ManyFilesAtOnceWithXargs) {
-    const std::string dir = makeTempDir();
-    std::vector<std::string> names;
-    for (int i = 0; i < 6; ++i) {
-        names.push_back(dir + "/part " + std::to_string(i) + ".jef");
-        writeFile(names.back(), std::string(800 + 80 * i, static_cast<char>('\xC1' + i)));
-    }
-    const std::string cmd = "cd '" + dir + "' && PATH='" + fs::path(VELK_BINARY).parent_path().string() +
-                            "':$PATH setsid -w sh -c \"printf '%s\\0' *.jef | "
-                            "xargs -0 -P 2 -I{} velk j2s 0 1 80 {} {}.txt\" </dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    for (int i = 0; i < 6; ++i) {
-        std::string line(80, static_cast<char>('A' + i));
-        std::string expected;
-        for (int r = 0; r < 10 + i; ++r) expected += line + "\r\n";
-        EXPECT_EQ(readFile(names[static_cast<std::size_t>(i)] + ".txt"), expected) << i;
-    }
-}
-
 }  // namespace
