@@ -4,8 +4,6 @@
 // GnuCOBOL, when it is installed, as the writer of real binary records.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -60,8 +58,8 @@ struct Book {
     std::string csv;
 };
 
-std::vector<Book> books() {
-    return {
+TEST(CopyBooks, PatternResultAndRecords) {
+    const Book books[] = {
         {"1: an area redefined twice, one line per layout, each 16 bytes",
          cards({"01  PAY-REC.",
                 "    05  PAY-TYPE            PIC X.",
@@ -147,10 +145,7 @@ std::vector<Book> books() {
              "\x1a",
          1, 0, {"XXX,99"}, 5, {}, ebcdic("ABC12"), "ABC,12\r\n"},
     };
-}
-
-TEST(CopyBooks, PatternResultAndRecords) {
-    for (const Book& book : books()) {
+    for (const Book& book : books) {
         SCOPED_TRACE(book.point);
         const auto mkp = velk::test::runOnFile(
             {"mkp", "1", std::to_string(book.optCsv), std::to_string(book.optQuote)}, book.text);
@@ -168,14 +163,6 @@ TEST(CopyBooks, PatternResultAndRecords) {
         EXPECT_EQ(csv.status, 0) << csv.out;
         EXPECT_EQ(csv.output, book.csv);
     }
-}
-
-// Runs a shell command in `dir` with no input; its output on failure.
-bool runIn(const std::string& dir, const std::string& command, std::string& output) {
-    const std::string line = "cd " + dir + " && { " + command + "; } </dev/null >run.log 2>&1";
-    const int status = std::system(line.c_str());
-    output = readFile(dir + "/run.log");
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Binary items of every kind, filled by a GnuCOBOL program with MOVE and
@@ -251,8 +238,9 @@ TEST(CopyBooks, BinaryRecordsWrittenByGnuCobol) {
                   moves +
                   "           CLOSE OUT-FILE.\n"
                   "           STOP RUN.\n");
-    std::string log;
-    ASSERT_TRUE(runIn(dir, "cobc -x -fbinary-size=2-4-8 -fnotrunc -o write write.cob && ./write", log)) << log;
+    const auto cobol =
+        velk::test::runShell("cd " + dir + " && cobc -x -fbinary-size=2-4-8 -fnotrunc -o write write.cob && ./write");
+    ASSERT_EQ(cobol.status, 0) << cobol.out << cobol.err;
     const std::string records = readFile(dir + "/records.dat");
     ASSERT_EQ(records.size(), 3u * static_cast<std::size_t>(recordLength));
 
