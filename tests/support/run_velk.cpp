@@ -127,11 +127,7 @@ std::string exitLine(long result) { return "\n終了コードは " + std::to_str
 std::string sha256Hex(const std::string& bytes) {
     const std::string path = makeTempDir() + "/data";
     writeFile(path, bytes);
-    std::string hex(64, '\0');
-    std::FILE* p = popen(("sha256sum " + path).c_str(), "r");
-    if (p == nullptr || std::fread(hex.data(), 1, hex.size(), p) != hex.size()) hex.clear();
-    if (p != nullptr) pclose(p);
-    return hex;
+    return runShell("sha256sum " + path).out.substr(0, 64);
 }
 
 }  // namespace velk::test
