@@ -203,27 +203,24 @@ TEST(Terminal, SignalsDuringTheWaitRestoreTheTerminal) {
 // Lines as a terminal would keep them: ESC 7 / ESC 8 and CR rewrite the line.
 std::vector<std::string> visibleLines(const std::string& screen) {
     std::vector<std::string> lines(1);
-    std::size_t saved = 0, savedCol = 0, col = 0, row = 0;
+    struct {
+        std::size_t row = 0, col = 0;
+    } at, saved;
     for (std::size_t i = 0; i < screen.size(); ++i) {
         const char c = screen[i];
         if (c == '\033' && i + 1 < screen.size() && (screen[i + 1] == '7' || screen[i + 1] == '8')) {
-            if (screen[++i] == '7') {
-                saved = row;
-                savedCol = col;
-            } else {
-                row = saved;
-                col = savedCol;
-            }
+            if (screen[++i] == '7') saved = at;
+            else at = saved;
         } else if (c == '\r') {
-            col = 0;
+            at.col = 0;
         } else if (c == '\n') {
-            if (++row == lines.size()) lines.emplace_back();
-            col = 0;
+            if (++at.row == lines.size()) lines.emplace_back();
+            at.col = 0;
         } else {
-            std::string& line = lines[row];
-            if (col < line.size()) line[col] = c;
+            std::string& line = lines[at.row];
+            if (at.col < line.size()) line[at.col] = c;
             else line.push_back(c);
-            ++col;
+            ++at.col;
         }
     }
     return lines;
