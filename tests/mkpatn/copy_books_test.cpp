@@ -20,21 +20,18 @@ using velk::test::ebcdic;
 using velk::test::readFile;
 using velk::test::writeFile;
 
-// One card: sequence number, a blank indicator, the entry from column 8 up
-// to column 72, and the identification area.
-std::string card(int seq, const std::string& entry, const std::string& ident = "") {
-    char number[16];
-    std::snprintf(number, sizeof number, "%06d", seq);
-    std::string line = std::string(number) + " " + entry;
-    if (!ident.empty()) line += std::string(72 - std::min<std::size_t>(72, line.size()), ' ') + ident;
-    return line + "\r\n";
-}
-
+// Cards numbered 100, 200, ...: sequence number, a blank indicator, the
+// entry from column 8 up to column 72, and the identification area (ident
+// and the number) when ident is given.
 std::string cards(const std::vector<std::string>& entries, const std::string& ident = "") {
     std::string text;
-    int seq = 100;
-    for (const std::string& entry : entries) {
-        text += card(seq, entry, ident.empty() ? "" : ident + std::to_string(seq));
+    for (int seq = 100; const std::string& entry : entries) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%06d", seq);
+        std::string line = std::string(number) + " " + entry;
+        if (!ident.empty())
+            line += std::string(72 - std::min<std::size_t>(72, line.size()), ' ') + ident + std::to_string(seq);
+        text += line + "\r\n";
         seq += 100;
     }
     return text;
