@@ -146,16 +146,14 @@ TEST(CopyBooks, PatternResultAndRecords) {
         SCOPED_TRACE(book.point);
         const auto mkp = velk::test::runOnFile(
             {"mkp", "1", std::to_string(book.optCsv), std::to_string(book.optQuote)}, book.text);
-        std::string expected;
-        for (const std::string& line : book.lines) expected += line + "\n";
+        std::string expected, pattern;
+        for (std::size_t i = 0; i < book.lines.size(); ++i) {
+            expected += book.lines[i] + "\n";
+            pattern += (book.keywords.empty() ? "" : book.keywords[i]) + book.lines[i] + "\n";
+        }
         EXPECT_EQ(mkp.out, "");
         EXPECT_EQ(mkp.err, velk::test::exitLine(book.result));
         ASSERT_EQ(mkp.output, expected);
-
-        std::string pattern;
-        for (std::size_t i = 0; i < book.lines.size(); ++i) {
-            pattern += (book.keywords.empty() ? "" : book.keywords[i]) + book.lines[i] + "\n";
-        }
         const auto csv = velk::test::runOnFile({"j2s", "0", "3", "1"}, book.records, pattern);
         EXPECT_EQ(csv.status, 0) << csv.out;
         EXPECT_EQ(csv.output, book.csv);
