@@ -29,7 +29,6 @@ TEST(PatternWriter, Lines) {
         long length;  // of the record, by the last line
     } cases[] = {
         {example, 0, 0, {"XNNNNNNSSS.SSCCCCC.CC9999\n"}, 20},
-        {example, 1, 1, {"\"X\",\"NNNNNN\",SSS.SS,CCCCC.CC,99,99\n"}, 20},
         {occurs, 1, 0, {"XX,XX,XX\n"}, 6},
         {occurs, 2, 0, {"XX XX XX\n"}, 6},
         {"05 A PIC X OCCURS 2.\n", 1, 1, {"\"X\",\"X\"\n"}, 2},
