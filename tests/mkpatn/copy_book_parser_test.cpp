@@ -45,7 +45,6 @@ TEST(CopyBookParser, ReadsEntries) {
         {"05 a pic x usage comp-3.", "5 A C1"},
         {"   05  Filler  Pic xx Value 'a. b'.", "5 FILLER X2"},
         {"05 Kana Picture X(4) value \"Abc.\".", "5 KANA X4"},
-        {"05 A PIC ZZ9.99CR OCCURS 2.", "5 A X8 *2"},
         {"05 A PIC $*(5)9DB.", "5 A X9"},
         {"05 A PIC 99/99/99 VALUE 1.5.", "5 A X8"},
         {"05 A PIC XXBX(3)0.", "5 A X7"},
