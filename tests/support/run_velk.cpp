@@ -17,8 +17,6 @@ namespace velk::test {
 
 constexpr auto kEveryoneReadsAndRuns = static_cast<std::filesystem::perms>(0755);
 
-std::string velkDir() { return std::filesystem::path(VELK_BINARY).parent_path().string(); }
-
 std::string makeTempDir() {
     // One directory for the whole test program, removed at exit.
     static const struct Root {
@@ -55,21 +53,8 @@ bool fileExists(const std::string& path) { return std::filesystem::exists(path);
 
 namespace {
 
-// A copy of the binary that any user can run, wherever the build tree lies.
-std::string reachableBinary() {
-    static const std::string copy = [] {
-        const std::string dir = makeTempDir();
-        const std::string path = dir + "/velk";
-        std::filesystem::copy_file(VELK_BINARY, path);
-        std::filesystem::permissions(dir, std::filesystem::perms::all);
-        std::filesystem::permissions(path, kEveryoneReadsAndRuns);
-        return path;
-    }();
-    return copy;
-}
-
 RunResult runInSession(std::vector<std::string> argv, const std::string& velkVar,
-                       bool unprivileged, const std::string& logDir = "") {
+                       const std::string& logDir = "") {
     const std::string dir = makeTempDir();
     const std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
     // Built before the fork: other threads may be running velk too.
@@ -83,9 +68,6 @@ RunResult runInSession(std::vector<std::string> argv, const std::string& velkVar
         dup2(open("/dev/null", O_RDONLY), 0);
         dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-        constexpr uid_t kNobody = 65534;
-        if (unprivileged && getuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(126);
         if (!velkVar.empty()) setenv("VELK", velkVar.c_str(), 1);
         if (!logDir.empty()) setenv("VELK_LOG_DIR", logDir.c_str(), 1);
         execv(args[0], args.data());
@@ -106,15 +88,13 @@ RunResult runInSession(std::vector<std::string> argv, const std::string& velkVar
 
 }  // namespace
 
-RunResult runVelk(const std::vector<std::string>& args, bool unprivileged) {
+RunResult runVelk(const std::vector<std::string>& args) {
     std::vector<std::string> argv = args;
-    argv.insert(argv.begin(), unprivileged ? reachableBinary() : std::string(VELK_BINARY));
-    return runInSession(std::move(argv), "", unprivileged);
+    argv.insert(argv.begin(), VELK_BINARY);
+    return runInSession(std::move(argv), "");
 }
 
-RunResult runShell(const std::string& script) {
-    return runInSession({"/bin/sh", "-c", script}, VELK_BINARY, false);
-}
+RunResult runShell(const std::string& script) { return runInSession({"/bin/sh", "-c", script}, VELK_BINARY); }
 
 FileRun runOnFile(const std::vector<std::string>& options, const std::string& input,
                   const std::string& pattern, const std::vector<std::string>& more) {
@@ -131,7 +111,7 @@ FileRun runOnFile(const std::vector<std::string>& options, const std::string& in
     FileRun r;
     // A log of its own: runs of other test programs share the binary's folder.
     args.insert(args.begin(), VELK_BINARY);
-    static_cast<RunResult&>(r) = runInSession(std::move(args), "", false, dir);
+    static_cast<RunResult&>(r) = runInSession(std::move(args), "", dir);
     r.output = readFile(dir + "/out");
     // The notice is "\n\n" + path + the text below.
     if (auto at = r.err.find("に変換エラーのログを出力しました。"); at != std::string::npos) {
@@ -147,11 +127,7 @@ std::string exitLine(long result) { return "\n終了コードは " + std::to_str
 std::string sha256Hex(const std::string& bytes) {
     const std::string path = makeTempDir() + "/data";
     writeFile(path, bytes);
-    std::string hex(64, '\0');
-    std::FILE* p = popen(("sha256sum " + path).c_str(), "r");
-    if (p == nullptr || std::fread(hex.data(), 1, hex.size(), p) != hex.size()) hex.clear();
-    if (p != nullptr) pclose(p);
-    return hex;
+    return runShell("sha256sum " + path).out.substr(0, 64);
 }
 
 }  // namespace velk::test

@@ -14,9 +14,8 @@ struct RunResult {
 };
 
 // Runs velk with args in a new session (no controlling terminal, so key waits
-// return at once) and standard input from /dev/null. Unprivileged: as the
-// user nobody when the tests run as root, so that file permissions hold.
-RunResult runVelk(const std::vector<std::string>& args, bool unprivileged = false);
+// return at once) and standard input from /dev/null.
+RunResult runVelk(const std::vector<std::string>& args);
 
 // Runs a /bin/sh script the same way, with $VELK naming the binary: for
 // pipelines and redirections.
@@ -37,9 +36,6 @@ std::string exitLine(long result);
 
 // Lowercase hex SHA-256 of bytes.
 std::string sha256Hex(const std::string& bytes);
-
-// Directory of the built binary, where j2s error logs go.
-std::string velkDir();
 
 // A fresh empty directory for one test, removed at exit.
 std::string makeTempDir();
