@@ -1,16 +1,19 @@
 // Copy-books written the way real ones are (card images with sequence
 // numbers, FILLER, 88-levels, VALUE clauses, CR LF, identification columns):
 // each through mkp, then through j2s over records whose CSV is known; and
-// GnuCOBOL, when it is installed, as the writer of real binary records.
+// GnuCOBOL, when it is installed, as the judge of the record lengths and as
+// the writer of real binary records.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "mkpatn/pattern_writer.h"
 #include "support/ebcdic.h"
 #include "support/run_velk.h"
 
@@ -42,6 +45,29 @@ std::string zoned(const std::string& digits, char sign) {
     std::string out = ebcdic(digits);
     out.back() = static_cast<char>((sign == '-' ? 0xD0 : 0xC0) | (out.back() & 0x0F));
     return out;
+}
+
+bool haveCobol() { return std::system("command -v cobc >/dev/null 2>&1") == 0; }
+
+// What GnuCOBOL allocates for each 01 record of a copy-book, compiled with
+// binary items of 2, 4 or 8 bytes as on the mainframe.
+std::vector<long> cobolLengths(const std::string& copyBook) {
+    const std::string dir = velk::test::makeTempDir();
+    writeFile(dir + "/book.cpy", copyBook);
+    std::string program =
+        "       IDENTIFICATION DIVISION.\n       PROGRAM-ID. LENGTHS.\n       DATA DIVISION.\n"
+        "       WORKING-STORAGE SECTION.\n       COPY \"book.cpy\".\n       PROCEDURE DIVISION.\n";
+    std::istringstream cards(copyBook);
+    for (std::string card, level, name; std::getline(cards, card);)
+        if (card.size() > 7 && std::istringstream(card.substr(7)) >> level >> name && level == "01")
+            program += "           DISPLAY LENGTH OF " + name.substr(0, name.find('.')) + "\n";
+    writeFile(dir + "/lengths.cob", program + "           STOP RUN.\n");
+    const auto run = velk::test::runShell("cd " + dir + " && cobc -x -fbinary-size=2-4-8 -o lengths lengths.cob && ./lengths");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    std::vector<long> lengths;
+    std::istringstream out(run.out);
+    for (long n; out >> n;) lengths.push_back(n);
+    return lengths;
 }
 
 struct Book {
@@ -157,6 +183,14 @@ TEST(CopyBooks, PatternResultAndRecords) {
         const auto csv = velk::test::runOnFile({"j2s", "0", "3", "1"}, book.records, pattern);
         EXPECT_EQ(csv.status, 0) << csv.out;
         EXPECT_EQ(csv.output, book.csv);
+        if (!haveCobol()) continue;  // BinaryRecordsWrittenByGnuCobol says it is missing
+        // Every layout of a record has the record's length, as GnuCOBOL allocates it.
+        std::vector<long> layouts;
+        for (const std::string& line : book.lines) {
+            const long length = static_cast<long>(velk::mkp::recordLength(line));
+            if (layouts.empty() || layouts.back() != length) layouts.push_back(length);
+        }
+        EXPECT_EQ(layouts, cobolLengths(book.text));
     }
 }
 
@@ -167,9 +201,7 @@ TEST(CopyBooks, PatternResultAndRecords) {
 // without truncation to the picture, so the last record holds values with
 // more digits than their pictures, which binary storage can keep.
 TEST(CopyBooks, BinaryRecordsWrittenByGnuCobol) {
-    if (std::system("command -v cobc >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "cobc (GnuCOBOL) is not installed";
-    }
+    if (!haveCobol()) GTEST_SKIP() << "cobc (GnuCOBOL) is not installed";
     const struct {
         const char* clauses;  // after the item's name
         int bytes;
