@@ -1,5 +1,5 @@
 // Pattern-driven conversion with trimming (binary positions included). Input: one option byte (optConv
-// 1..3, optSkip, line ends, optLog), one byte for optTrim (0..8 as the
+// 1..3, optSkip, line ends, j2u's tables), one byte for optTrim (0..8 as the
 // driver maps it) and the read size, then the pattern file's text up to
 // the first 0x00 byte, then the record data.
 // The records go two ways, which must agree:
@@ -36,6 +36,7 @@ struct Choices {
     int optSkip;
     int trimFlags;
     bool addLineEnd;
+    bool utf8;             // j2u's narrowed tables (the walk writes Shift-JIS either way)
     std::size_t readSize;  // bytes per read in the loop written out here
     simd::Level level;     // of the record walk's fast paths in the loop here
 };
@@ -130,7 +131,7 @@ std::size_t checkTrim(int flags, std::uint8_t* record, std::size_t length) {
 Converted walkRecords(const PatternSet& set, std::size_t readLength,
                       std::span<const std::uint8_t> data, const Choices& o) {
     Converted c;
-    CodeTables tables = makeCodeTables(decodeOptions(o.optConv, 0, o.optSkip, 0));
+    CodeTables tables = makeCodeTables(decodeOptions(o.optConv, 0, o.optSkip, 0, o.utf8));
     tables.level = o.level;
     std::vector<RecordLayout> layouts;
     for (const RecordPattern& p : set.patterns) layouts.push_back(layoutFor(p));
@@ -216,6 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.optConv = 1 + options % 3;
     o.optSkip = (options >> 2) & 1;
     o.addLineEnd = (options >> 3) & 1;
+    o.utf8 = (options >> 4) & 1;
     o.trimFlags = trimFlagsFor(second % 9);
     o.readSize = 1 + second / 9;
     const std::span<const std::uint8_t> patternText = input.until(0);
@@ -229,7 +231,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The worker's set-up, over memory.
-    const j2s::Options opts = decodeOptions(o.optConv, o.addLineEnd ? 1 : 0, o.optSkip, o.trimFlags);
+    const j2s::Options opts = decodeOptions(o.optConv, o.addLineEnd ? 1 : 0, o.optSkip, o.trimFlags, o.utf8);
     PatternSet set;
     if (fuzz::loadPatterns(patternText, *opts.a2e, set) != 0) return 0;
     if (records.empty()) return 0;  // the run refuses an empty file before converting
