@@ -15,7 +15,7 @@ struct JisShortcut {
     // Pairs (lead byte, then second byte, as a little-endian word) whose
     // entry is not the arithmetic's, in the rows it takes.
     std::array<std::uint16_t, 8> irregular{};
-    int count = -1;  // -1: more than fit, and the shortcut is not used
+    int count = -1;  // -1: no row takes it, and the shortcut is not used
     // The rows (lead bytes) it takes: all, or those whose bit is set in
     // rowBits[lead & 15] at bit (lead >> 4) - 8.
     bool allRows = true;
