@@ -4,6 +4,7 @@
 
 #include "j2sconv/utf8_output.h"
 #include "shared/jef_codes.h"
+#include "simd/simd.h"
 
 namespace velk::j2s {
 
@@ -17,6 +18,8 @@ CodeTables makeCodeTables(const Options& options) {
     for (int code : {jef::kKanjiIn, jef::kKanjiInAlt}) t.single[code] |= kMarkKanjiIn;
     t.single[jef::kKanjiOut] |= kMarkKanjiOut;
     for (int code : {jef::kKanjiIn, jef::kKanjiOut, jef::kKanjiInAlt}) t.plain[code] = 0;
+    t.plainPairs.resize(simd::kPairEntries);
+    simd::makePairTable(t.plain.data(), t.plainPairs.data());
     t.plainNoComma = t.plain;
     std::replace(t.plainNoComma.begin(), t.plainNoComma.end(), std::uint8_t{','}, std::uint8_t{0});
 

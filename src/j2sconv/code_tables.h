@@ -24,6 +24,7 @@ struct CodeTables {
     // The output byte of each plain byte; 0 wherever a byte needs a
     // decision (shift code, no mapping).
     std::array<std::uint8_t, 256> plain{};
+    std::vector<std::uint16_t> plainPairs;  // plain for byte pairs (simd::makePairTable)
     // The kanji table with shift codes as lead bytes forced to "no mapping"
     // (JEF has no such pair), so that one look-up finds both, and one spare
     // entry after the last: the windows read four bytes at each entry.

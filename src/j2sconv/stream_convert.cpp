@@ -37,7 +37,7 @@ BlockOutcome convertBlockTo(std::span<const std::uint8_t> in, std::uint8_t* out,
     std::size_t o = 0;
     BlockOutcome result;
 
-    const simd::J2sTables fast{plain, kanji->data(), &tables.jis};
+    const simd::J2sTables fast{plain, tables.plainPairs.data(), kanji->data(), &tables.jis};
     const simd::StreamChars chars{tables.streamChars.data()};
     // The step below writes a character as its Shift-JIS bytes, or for j2u
     // as the UTF-8 of the same code (the substitutes are CP932's too).
@@ -74,10 +74,10 @@ BlockOutcome convertBlockTo(std::span<const std::uint8_t> in, std::uint8_t* out,
     // needs a decision count.
     while (i < n) {
         std::size_t done = 0;
-        if (Utf8 || level == simd::Level::portable) {
+        if (Utf8) {
             // One look-up a character, shift codes taken in passing.
             simd::J2sCursor cursor{i, o, dbcs};
-            simd::streamChars(Utf8 ? level : simd::Level::portable, chars, src, n, dst, cursor);
+            simd::streamChars(level, chars, src, n, dst, cursor);
             i = cursor.in;
             o = cursor.out;
             dbcs = cursor.doubleByte;

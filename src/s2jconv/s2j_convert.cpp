@@ -60,6 +60,8 @@ Converter makeConverter(int optConv, int optOther) {
             conv.single = a2eAscii;
             break;
     }
+    conv.singlePairs.resize(simd::kPairEntries);
+    simd::makePairTable(conv.single.data(), conv.singlePairs.data());
     static const bool kanjiWords = onlyFirstBytesMap();
     conv.kanjiWords = kanjiWords;
     return conv;
@@ -90,18 +92,18 @@ BlockResult convertBlock(const Converter& conv, std::span<const std::uint8_t> in
                           at - lineStart + 1});
     };
 
-    // Where the processor can, whole windows go through the wide path; it
-    // leaves a window with an error to the byte loop, which then takes at
-    // least that window before handing back. At the portable level never:
-    // one test per class change.
-    std::size_t wideFrom = level != simd::Level::portable ? 0 : SIZE_MAX;
+    // Whole windows go through the wide path; it leaves a window with an
+    // error to the byte loop, which then takes at least that window before
+    // handing back.
+    std::size_t wideFrom = conv.windows ? 0 : SIZE_MAX;
 
     // Runs of one class are converted by tight loops of their own: class
     // changes are where the time goes, not the bytes inside a run.
     while (i < n) {
         if (i >= wideFrom) {
             simd::S2jCursor cursor{i, o, open, lineFeeds, lineStart};
-            simd::s2jWindows(level, {conv.single.data(), sjis2jef.front().data(), conv.shiftCodes},
+            simd::s2jWindows(level, {conv.single.data(), conv.singlePairs.data(), sjis2jef.front().data(),
+                              conv.shiftCodes},
                              p, n, base, cursor);
             i = cursor.in;
             o = cursor.out;

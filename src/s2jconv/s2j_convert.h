@@ -39,7 +39,9 @@ struct ConversionError {
 // What one run converts with, fixed by the command's options.
 struct Converter {
     ByteTable single;  // byte to EBCDIC, optConv's choice folded in; 0 = error
+    std::vector<std::uint16_t> singlePairs;  // single for byte pairs (simd::makePairTable)
     bool kanjiWords = false;  // kanji pairs a word at a time (sjis2jef maps no other lead byte)
+    bool windows = true;      // 64-byte windows before the byte loop
     bool shiftCodes;   // bracket kanji runs with 0x28 ... 0x29
     simd::Level level = simd::Level::portable;  // of the fast paths
 };

@@ -1,7 +1,8 @@
-// Bit-mask steps that every vector level shares: a window of 64 bytes is
+// Bit-mask steps that every level's windows share: a window of 64 bytes is
 // seen as 64-bit masks, one bit a byte, whatever produced them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "simd/simd.h"
@@ -27,6 +28,48 @@ inline std::uint64_t leadBytes(std::uint64_t kanjiBytes) {
     const std::uint64_t evenRuns = kanjiBytes & ~(kanjiBytes + (runStarts & kEvenBits));
     const std::uint64_t oddRuns = kanjiBytes & ~evenRuns;
     return (evenRuns & kEvenBits) | (oddRuns & kOddBits);
+}
+
+// A kanji whose lead byte ends the window is left for the next window:
+// drops it from `leads` and `window` and returns the bytes the window takes.
+inline std::size_t holdLastLead(std::uint64_t& leads, std::uint64_t& window) {
+    if ((leads >> 63) == 0) return 64;
+    window >>= 1;
+    leads &= window;
+    return 63;
+}
+
+// j2s and j2u: the characters of a window of JEF/EBCDIC.
+struct JefWindow {
+    std::uint64_t mode;     // set after each byte that leaves double-byte mode
+    std::uint64_t shifts;   // shift-code bytes: they give nothing
+    std::uint64_t leads;    // kanji lead bytes; one that ends the window waits
+    std::uint64_t singles;  // single-byte characters
+    std::uint64_t window;   // the bytes the window takes, `step` of them
+    std::size_t step;
+};
+
+// The characters from the mode after each byte (bit set: double-byte) and
+// the shift-code bytes. False when a kanji run has odd length: its last
+// lead byte takes a shift-code byte as its second byte, so that byte was no
+// shift code after all, and the byte loop decides.
+inline bool jefWindowOf(std::uint64_t mode, std::uint64_t shifts, JefWindow& w) {
+    w.shifts = shifts;
+    w.mode = mode;
+    const std::uint64_t kanjiBytes = w.mode & ~w.shifts;
+    w.leads = leadBytes(kanjiBytes);
+    w.window = ~std::uint64_t{0};
+    w.step = holdLastLead(w.leads, w.window);
+    w.singles = w.window & ~w.mode & ~w.shifts;
+    return ((w.leads << 1) & ~kanjiBytes) == 0;
+}
+
+// s2j: counts the line feeds of a window that starts at input offset `at`.
+inline void countLineFeeds(std::uint64_t feeds, std::int64_t at, std::int64_t& lineFeeds,
+                           std::int64_t& lineStart) {
+    if (feeds == 0) return;
+    lineFeeds += __builtin_popcountll(feeds);
+    lineStart = at + (63 - __builtin_clzll(feeds)) + 1;
 }
 
 // The bits below `count` (0-64).

@@ -30,9 +30,15 @@ namespace velk::simd {
     return otherwise;
 #endif
 
+void makePairTable(const std::uint8_t* table, std::uint16_t* pairs) {
+    for (std::size_t pair = 0; pair < kPairEntries; ++pair)
+        pairs[pair] = static_cast<std::uint16_t>(table[pair & 0xFF] | table[pair >> 8] << 8);
+}
+
 void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, std::size_t n,
                 std::int64_t base, S2jCursor& cursor) {
-    VELK_PICK(level, s2jWindows(tables, in, n, base, cursor), void())
+    VELK_PICK(level, s2jWindows(tables, in, n, base, cursor),
+              portable::s2jWindows(tables, in, n, base, cursor))
 }
 
 // The AVX-512 level takes the AVX2 kernel: its work is the per-character
@@ -47,7 +53,8 @@ void u2jWindows(Level level, const U2jTables& tables, const std::uint8_t* in, st
 
 void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out, J2sCursor& cursor) {
-    VELK_PICK(level, j2sWindows(tables, in, n, out, cursor), void())
+    VELK_PICK(level, j2sWindows(tables, in, n, out, cursor),
+              portable::j2sWindows(tables, in, n, out, cursor))
 }
 
 // The AVX-512 level takes the AVX2 windows: each character is a scalar

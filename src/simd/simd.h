@@ -17,8 +17,15 @@ namespace velk::simd {
 
 // --- s2j: Shift JIS text to JEF/EBCDIC, 64 input bytes a window ---
 
+// A byte table made into one for byte pairs (the first byte low, as
+// little-endian memory holds them): the portable windows' look-ups go two
+// bytes at a time. pairs must hold kPairEntries.
+inline constexpr std::size_t kPairEntries = 65536;
+void makePairTable(const std::uint8_t* table, std::uint16_t* pairs);
+
 struct S2jTables {
     const std::uint8_t* single;  // byte to EBCDIC, 0 = no mapping
+    const std::uint16_t* singlePairs;  // single as makePairTable makes it
     const std::uint8_t* kanji;   // 65,536 two-byte JEF entries, 0 0 = no mapping
     bool shiftCodes;             // bracket kanji runs with 0x28 ... 0x29
 };
@@ -33,7 +40,8 @@ struct S2jCursor {
 
 // Converts windows of in[cursor.in, n) while at least 64 bytes remain,
 // dropping CR and LF. out must have room for twice the input converted;
-// base is the input offset of in[0]. Nothing at the portable level.
+// base is the input offset of in[0]. The portable level stops 8 bytes
+// sooner, and nowhere but on a little-endian machine.
 void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, std::size_t n,
                 std::int64_t base, S2jCursor& cursor);
 
@@ -73,6 +81,7 @@ void u2jWindows(Level level, const U2jTables& tables, const std::uint8_t* in, st
 
 struct J2sTables {
     const std::uint8_t* plain;  // byte to output, 0 where the byte loop decides
+    const std::uint16_t* plainPairs;  // plain as makePairTable makes it
     // 65,536 two-byte entries plus one spare, 0 0 = no mapping; the shift
     // codes as lead bytes map to nothing.
     const std::uint8_t* kanji;
@@ -87,8 +96,9 @@ struct J2sCursor {
 
 // Converts windows of in[cursor.in, n) while at least 64 bytes remain.
 // Stops before a window with a character without mapping, or a shift-code
-// byte that is the second byte of a kanji. Output never runs ahead of input.
-// Nothing at the portable level.
+// byte that is the second byte of a kanji. Output never runs ahead of input,
+// and nothing is written at or past out + n. The portable level stops 16
+// bytes sooner, and nowhere but on a little-endian machine.
 void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out, J2sCursor& cursor);
 

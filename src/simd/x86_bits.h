@@ -17,15 +17,6 @@
 
 namespace velk::simd {
 
-// A kanji whose lead byte ends the window is left for the next window:
-// drops it from `leads` and `window` and returns the bytes the window takes.
-inline std::size_t holdLastLead(std::uint64_t& leads, std::uint64_t& window) {
-    if ((leads >> 63) == 0) return 64;
-    window >>= 1;
-    leads &= window;
-    return 63;
-}
-
 // j2s: the mode after each byte (bit set: double-byte), taking every
 // shift-code byte for a shift code: the mode is the kind of the last one up
 // to that byte, compared in turn with the one before.
@@ -37,30 +28,12 @@ VELK_BMI2 inline std::uint64_t modeAfter(std::uint64_t shiftIn, std::uint64_t sh
     return prefixXor(_pdep_u64(changes, shifts)) ^ (doubleByte ? ~std::uint64_t{0} : 0);
 }
 
-// j2s and j2u: the characters of a window of JEF/EBCDIC, from its
-// shift-code bytes (0x28 and 0x38 in, 0x29 out) and the mode before it.
-struct JefWindow {
-    std::uint64_t mode;     // set after each byte that leaves double-byte mode
-    std::uint64_t shifts;   // shift-code bytes: they give nothing
-    std::uint64_t leads;    // kanji lead bytes; one that ends the window waits
-    std::uint64_t singles;  // single-byte characters
-    std::uint64_t window;   // the bytes the window takes, `step` of them
-    std::size_t step;
-};
-
-// False when a kanji run has odd length: its last lead byte takes a
-// shift-code byte as its second byte, so that byte was no shift code after
-// all, and the byte loop decides.
+// The characters of a window from its shift-code bytes (0x28 and 0x38 in,
+// 0x29 out) and the mode before it; see jefWindowOf.
 VELK_BMI2 inline bool jefWindow(std::uint64_t shiftIn, std::uint64_t shiftOut, bool doubleByte,
                                 JefWindow& w) {
-    w.shifts = shiftIn | shiftOut;
-    w.mode = modeAfter(shiftIn, w.shifts, doubleByte);
-    const std::uint64_t kanjiBytes = w.mode & ~w.shifts;
-    w.leads = leadBytes(kanjiBytes);
-    w.window = ~std::uint64_t{0};
-    w.step = holdLastLead(w.leads, w.window);
-    w.singles = w.window & ~w.mode & ~w.shifts;
-    return ((w.leads << 1) & ~kanjiBytes) == 0;
+    const std::uint64_t shifts = shiftIn | shiftOut;
+    return jefWindowOf(modeAfter(shiftIn, shifts, doubleByte), shifts, w);
 }
 
 // s2j: the characters a shift code goes before (those that change the kind
@@ -80,14 +53,6 @@ VELK_BMI2 inline void slotMasks(std::uint64_t shifts, std::uint64_t kept, std::u
                                 std::uint64_t& second) {
     first = _pdep_u64(shifts, kEvenBits) | _pdep_u64(kept, kOddBits);
     second = _pdep_u64(shifts >> 32, kEvenBits) | _pdep_u64(kept >> 32, kOddBits);
-}
-
-// s2j: counts the line feeds of a window that starts at input offset `at`.
-inline void countLineFeeds(std::uint64_t feeds, std::int64_t at, std::int64_t& lineFeeds,
-                           std::int64_t& lineStart) {
-    if (feeds == 0) return;
-    lineFeeds += __builtin_popcountll(feeds);
-    lineStart = at + (63 - __builtin_clzll(feeds)) + 1;
 }
 
 }  // namespace velk::simd

@@ -1,0 +1,68 @@
+// s2j 64 input bytes at a time at the portable level: the window's masks
+// as the other levels find them, from 16-byte vectors.
+#include "simd/portable/kernels.h"
+#include "simd/portable/windows.h"
+
+namespace velk::simd::portable {
+
+namespace {
+
+// 0x80-0x9F and 0xE0-0xFC start a kanji: one range once bit 5 is flipped.
+inline std::uint64_t firstBytes(const Window64& v) {
+    return windowBits(v, [](Bytes16 b) { return ((b ^ splat(0x20)) - splat(0xA0)) <= splat(0x3C); });
+}
+
+}  // namespace
+
+void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, std::int64_t base,
+                S2jCursor& cursor) {
+    if constexpr (!words::kLittleEndian) return;
+    Scratch scratch;
+    std::uint8_t* const bytes = scratch.bytes();
+
+    std::size_t i = cursor.in;
+    std::uint8_t* o = cursor.out;
+    bool open = cursor.kanjiOpen;
+    std::int64_t lineFeeds = cursor.lineFeeds;
+    std::int64_t lineStart = cursor.lineStart;
+
+    // A window writes at most 128 bytes and its run copies a little more:
+    // eight input bytes more give the room (out holds twice the input).
+    while (i + 64 + 8 <= n) {
+        const std::uint8_t* p = in + i;
+        const Window64 v = loadWindow64(p);
+        const std::uint64_t first = firstBytes(v);
+        const std::uint64_t lineFeedBytes = equalBits(v, 0x0A);
+        const std::uint64_t lineEndBytes = lineFeedBytes | equalBits(v, 0x0D);
+        lookupPairs(p, tables.singlePairs, scratch);
+
+        std::uint64_t leads = leadBytes(first);
+        std::uint64_t window = ~std::uint64_t{0};
+        const std::size_t step = holdLastLead(leads, window);
+        const std::uint64_t starts = window & ~(leads << 1);
+        const std::uint64_t lineEnds = starts & lineEndBytes;
+        const std::uint64_t singles = starts & ~first & ~lineEnds;
+        kanjiWindow(p, leads, tables.kanji, bytes);
+        // A single byte or kanji without mapping (0 0): the byte loop
+        // reports it.
+        const std::uint64_t zeros = zeroBytes(bytes);
+        if (zeros & (singles | (leads & (zeros >> 1)))) break;
+
+        if (tables.shiftCodes)
+            o += dropAndShift(bytes, step, lineEnds, shiftsBefore(leads, singles, lineEnds, step, open),
+                              leads, o);
+        else
+            o += dropBytes(bytes, step, lineEnds, o);
+        countLineFeeds(lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
+                       lineStart);
+        i += step;
+    }
+
+    cursor.in = i;
+    cursor.out = o;
+    cursor.kanjiOpen = open;
+    cursor.lineFeeds = lineFeeds;
+    cursor.lineStart = lineStart;
+}
+
+}  // namespace velk::simd::portable

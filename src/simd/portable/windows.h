@@ -1,0 +1,116 @@
+// The portable level's 64-byte windows. Byte tests go sixteen bytes a
+// vector, look-ups one byte at a time into a scratch window, and the output is
+// copied run by run between the bytes that are dropped or take a shift
+// code: a class change then costs a few instructions, not a mispredicted
+// branch, which is where the byte loops spend their time on mixed text.
+// Little-endian only; elsewhere the byte loops take everything.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "simd/bits.h"
+#include "simd/portable/runs.h"
+#include "simd/portable/vectors.h"
+
+namespace velk::simd::portable {
+
+// How far past a window's output its run copies may write.
+inline constexpr std::size_t kOvershoot = 15;
+
+// A window's converted bytes, with room for the run copies to read past.
+// Held as 16-bit units, which the pair look-ups store; read as bytes.
+struct Scratch {
+    alignas(16) std::uint16_t units[(64 + 16) / 2] = {};
+    std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(units); }
+};
+
+// The window's 64 bytes through a pair table (simd::makePairTable), one
+// look-up for two bytes. The stores are volatile: left alone, the compiler
+// packs the units into words, which costs more than it saves.
+inline void lookupPairs(const std::uint8_t* in, const std::uint16_t* pairs, Scratch& scratch) {
+    volatile std::uint16_t* units = scratch.units;
+#pragma GCC unroll 32
+    for (int k = 0; k < 32; ++k) units[k] = pairs[words::load16(in + 2 * k)];
+}
+
+// Where scratch[0, 64) holds a zero byte.
+inline std::uint64_t zeroBytes(const std::uint8_t* scratch) {
+    return equalBits(loadWindow64(scratch), 0);
+}
+
+// Puts each kanji's entry in a table of two-byte entries (lead bytes of
+// in at `leads`) over its two bytes in scratch; an entry of 0 0 (none)
+// leaves two zero bytes.
+inline void kanjiWindow(const std::uint8_t* in, std::uint64_t leads, const std::uint8_t* table,
+                        std::uint8_t* scratch) {
+    for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
+        const auto j = static_cast<std::size_t>(std::countr_zero(rest));
+        const std::uint16_t code = __builtin_bswap16(words::load16(in + j));
+        std::memcpy(scratch + j, table + 2 * std::size_t{code}, 2);
+    }
+}
+
+// Copies n bytes, 0 included: reads and writes up to 15 bytes past n.
+// Runs between class changes are mostly short.
+inline void copyRun(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+    std::memcpy(dst, src, 16);
+    if (n > 16) [[unlikely]]
+        for (std::size_t k = 16; k < n; k += 16) std::memcpy(dst + k, src + k, 16);
+}
+
+// Writes scratch[0, step) to out without the bytes of `drops`; returns
+// how many bytes. Writes up to kOvershoot past them.
+inline std::size_t dropBytes(const std::uint8_t* scratch, std::size_t step, std::uint64_t drops,
+                             std::uint8_t* out) {
+    std::uint8_t* o = out;
+    std::size_t from = 0;
+    for (std::uint64_t rest = drops; rest != 0; rest &= rest - 1) {
+        const auto j = static_cast<std::size_t>(std::countr_zero(rest));
+        copyRun(o, scratch + from, j - from);
+        o += j - from;
+        from = j + 1;
+    }
+    copyRun(o, scratch + from, step - from);
+    return static_cast<std::size_t>(o - out) + (step - from);
+}
+
+// The same with the bytes of `shifts` each written after its shift code
+// (0x28 where `opens` has it, 0x29 elsewhere).
+inline std::size_t dropAndShift(const std::uint8_t* scratch, std::size_t step, std::uint64_t drops,
+                                std::uint64_t shifts, std::uint64_t opens, std::uint8_t* out) {
+    std::uint8_t* o = out;
+    std::size_t from = 0;
+    for (std::uint64_t events = drops | shifts; events != 0; events &= events - 1) {
+        const auto j = static_cast<std::size_t>(std::countr_zero(events));
+        copyRun(o, scratch + from, j - from);
+        o += j - from;
+        // Without a branch: a dropped byte's slot takes a code it then overwrites.
+        const auto dropped = static_cast<std::size_t>((drops >> j) & 1);
+        *o = static_cast<std::uint8_t>(0x29 - ((opens >> j) & 1));
+        o += 1 - dropped;
+        from = j + dropped;
+    }
+    copyRun(o, scratch + from, step - from);
+    return static_cast<std::size_t>(o - out) + (step - from);
+}
+
+// s2j: the characters a shift code goes before (those whose kind differs
+// from the last character's; line ends do not count), for a window that
+// takes `step` bytes. open carries the kind.
+inline std::uint64_t shiftsBefore(std::uint64_t leads, std::uint64_t singles, std::uint64_t lineEnds,
+                                  std::size_t step, bool& open) {
+    const std::uint64_t carried = open ? 1 : 0;
+    std::uint64_t kind = leads | (leads << 1);  // set on the bytes of kanji
+    // Line ends take the kind of the character before them.
+    for (std::uint64_t add = lineEnds & ((kind << 1) | carried); add != 0;
+         add = lineEnds & (kind << 1) & ~kind)
+        kind |= add;
+    const std::uint64_t before = (kind << 1) | carried;
+    open = (kind >> (step - 1)) & 1;
+    return (leads & ~before) | (singles & before);
+}
+
+}  // namespace velk::simd::portable
