@@ -85,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every level this processor has against the byte loop alone.
     s2j::Converter narrow = conv;
     narrow.level = simd::Level::portable;
+    narrow.windows = false;
     narrow.kanjiWords = false;
     const Converted plain = convert(narrow, text, block);
     for (simd::Level level : simd::kLevels) {

@@ -40,7 +40,7 @@ struct S2jCursor {
 
 // Converts windows of in[cursor.in, n) while at least 64 bytes remain,
 // dropping CR and LF. out must have room for twice the input converted;
-// base is the input offset of in[0]. The portable level stops 8 bytes
+// base is the input offset of in[0]. The portable level stops 16 bytes
 // sooner, and nowhere but on a little-endian machine.
 void s2jWindows(Level level, const S2jTables& tables, const std::uint8_t* in, std::size_t n,
                 std::int64_t base, S2jCursor& cursor);
@@ -97,7 +97,7 @@ struct J2sCursor {
 // Converts windows of in[cursor.in, n) while at least 64 bytes remain.
 // Stops before a window with a character without mapping, or a shift-code
 // byte that is the second byte of a kanji. Output never runs ahead of input,
-// and nothing is written at or past out + n. The portable level stops 16
+// and nothing is written at or past out + n. The portable level stops 32
 // bytes sooner, and nowhere but on a little-endian machine.
 void j2sWindows(Level level, const J2sTables& tables, const std::uint8_t* in, std::size_t n,
                 std::uint8_t* out, J2sCursor& cursor);

@@ -106,6 +106,7 @@ TEST_P(J2sFastPaths, StreamBlocksAgreeWithTheByteLoops) {
         noShortcut.jis.count = none.jis.count = -1;
         // Every character through the step that decides.
         std::fill(none.streamChars.begin(), none.streamChars.end(), 0);
+        std::fill(none.plainPairs.begin(), none.plainPairs.end(), 0);
         none.plain.fill(0);
         const Options options = decodeOptions(optConv, 0, 0, 0, true);
         CodeTables direct = makeCodeTables(options);

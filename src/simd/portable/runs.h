@@ -33,6 +33,10 @@ inline constexpr std::uint64_t kLow7Bytes = 0x7F7F7F7F7F7F7F7FULL;
 inline constexpr std::uint64_t kLow15Pairs = 0x7FFF7FFF7FFF7FFFULL;
 inline std::uint64_t zeroLanes(std::uint64_t w, std::uint64_t low) { return ~(((w & low) + low) | w | low); }
 
+// The top bits of the 8 bytes of `tops` (nothing else set) as the low bits
+// of the result.
+inline std::uint64_t byteTopBits(std::uint64_t tops) { return ((tops >> 7) * 0x0102040810204080ULL) >> 56; }
+
 // One word of plain bytes: the output word; `stops` the zero lanes.
 inline std::uint64_t plainWord(const std::uint8_t* src, const std::uint8_t* plain) {
     const std::uint64_t w = load64(src);

@@ -26,9 +26,9 @@ void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, 
     std::int64_t lineFeeds = cursor.lineFeeds;
     std::int64_t lineStart = cursor.lineStart;
 
-    // A window writes at most 128 bytes and its run copies a little more:
-    // eight input bytes more give the room (out holds twice the input).
-    while (i + 64 + 8 <= n) {
+    // A window writes at most 128 bytes and its run copies kOvershoot more:
+    // 16 input bytes more give the room (out holds twice the input).
+    while (i + 64 + 16 <= n) {
         const std::uint8_t* p = in + i;
         const Window64 v = loadWindow64(p);
         const std::uint64_t first = firstBytes(v);
@@ -53,8 +53,11 @@ void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, 
                               leads, o);
         else
             o += dropBytes(bytes, step, lineEnds, o);
-        countLineFeeds(lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
-                       lineStart);
+        // Line feeds counted without a branch: about every other window has one.
+        const std::uint64_t feeds = lineEnds & lineFeedBytes;
+        lineFeeds += words::bitCount(feeds);
+        const std::int64_t after = base + static_cast<std::int64_t>(i) + 64 - std::countl_zero(feeds | 1);
+        lineStart = feeds != 0 ? after : lineStart;
         i += step;
     }
 

@@ -21,8 +21,7 @@ using namespace words;
 inline constexpr std::uint64_t kByteTops = 0x8080808080808080ULL;
 inline constexpr std::uint64_t kLaneTops = 0x8000800080008000ULL;
 
-// The top bits of the 8 bytes (16-bit lanes: 4) as the low bits of the result.
-inline std::uint64_t byteTopBits(std::uint64_t tops) { return ((tops >> 7) * 0x0102040810204080ULL) >> 56; }
+// The top bits of the 4 16-bit lanes as the low bits of the result.
 inline std::uint64_t laneTopBits(std::uint64_t tops) { return ((tops >> 15) * 0x1000200040008000ULL) >> 60; }
 
 // The top bit of each Shift JIS lead byte (0x80-0x9F, 0xE0-0xFC): its low

@@ -33,22 +33,37 @@ inline Bytes16 asBytes(Lanes lanes) {
 
 namespace words {
 
-// The top bit of each of the 8 bytes of w, byte k to bit k.
-inline std::uint64_t topBits(std::uint64_t w) {
-    return (((w >> 7) & 0x0101010101010101ULL) * 0x0102040810204080ULL) >> 56;
+// The set bits of x. Baseline x86-64 has no instruction for it, where the
+// library's count is a call.
+inline unsigned bitCount(std::uint64_t x) {
+#if defined(__POPCNT__) || defined(__aarch64__)
+    return static_cast<unsigned>(__builtin_popcountll(x));
+#else
+    x -= (x >> 1) & 0x5555555555555555ULL;
+    x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+    return static_cast<unsigned>((x * 0x0101010101010101ULL) >> 56);
+#endif
 }
 
 }  // namespace words
 
-// The top bit of each byte of v, byte k to bit k.
+// The top bit of each byte of v, byte k to bit k, from two words: what
+// topBits does where the processor has no instruction for it.
+inline std::uint32_t topBitsByWords(Bytes16 v) {
+    if constexpr (!words::kLittleEndian) return 0;  // the windows do not run there
+    std::uint64_t halves[2];
+    std::memcpy(halves, &v, sizeof halves);
+    constexpr std::uint64_t kTops = 0x8080808080808080ULL;
+    return static_cast<std::uint32_t>(words::byteTopBits(halves[0] & kTops) |
+                                      words::byteTopBits(halves[1] & kTops) << 8);
+}
+
 inline std::uint32_t topBits(Bytes16 v) {
 #if defined(__SSE2__)
     return static_cast<std::uint32_t>(_mm_movemask_epi8(reinterpret_cast<__m128i>(v)));
 #else
-    std::uint64_t halves[2];
-    std::memcpy(halves, &v, sizeof halves);
-    if constexpr (!words::kLittleEndian) return 0;  // the windows do not run there
-    return static_cast<std::uint32_t>(words::topBits(halves[0]) | words::topBits(halves[1]) << 8);
+    return topBitsByWords(v);
 #endif
 }
 

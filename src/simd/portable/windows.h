@@ -1,9 +1,9 @@
 // The portable level's 64-byte windows. Byte tests go sixteen bytes a
-// vector, look-ups one byte at a time into a scratch window, and the output is
-// copied run by run between the bytes that are dropped or take a shift
-// code: a class change then costs a few instructions, not a mispredicted
-// branch, which is where the byte loops spend their time on mixed text.
-// Little-endian only; elsewhere the byte loops take everything.
+// vector, look-ups two bytes at a time into a scratch window, and the
+// output is copied run by run between the bytes that are dropped or take a
+// shift code: a class change then costs a few instructions, not a
+// mispredicted branch, which is where the byte loops spend their time on
+// mixed text. Little-endian only; elsewhere the byte loops take everything.
 #pragma once
 
 #include <bit>
@@ -18,12 +18,12 @@
 namespace velk::simd::portable {
 
 // How far past a window's output its run copies may write.
-inline constexpr std::size_t kOvershoot = 15;
+inline constexpr std::size_t kOvershoot = 31;
 
 // A window's converted bytes, with room for the run copies to read past.
 // Held as 16-bit units, which the pair look-ups store; read as bytes.
 struct Scratch {
-    alignas(16) std::uint16_t units[(64 + 16) / 2] = {};
+    alignas(16) std::uint16_t units[(64 + 32) / 2] = {};
     std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(units); }
 };
 
@@ -47,18 +47,18 @@ inline std::uint64_t zeroBytes(const std::uint8_t* scratch) {
 inline void kanjiWindow(const std::uint8_t* in, std::uint64_t leads, const std::uint8_t* table,
                         std::uint8_t* scratch) {
     for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
-        const auto j = static_cast<std::size_t>(std::countr_zero(rest));
+        const auto j = static_cast<unsigned>(std::countr_zero(rest));
         const std::uint16_t code = __builtin_bswap16(words::load16(in + j));
         std::memcpy(scratch + j, table + 2 * std::size_t{code}, 2);
     }
 }
 
-// Copies n bytes, 0 included: reads and writes up to 15 bytes past n.
+// Copies n bytes, 0 included: reads and writes up to 31 bytes past n.
 // Runs between class changes are mostly short.
 inline void copyRun(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
-    std::memcpy(dst, src, 16);
-    if (n > 16) [[unlikely]]
-        for (std::size_t k = 16; k < n; k += 16) std::memcpy(dst + k, src + k, 16);
+    std::memcpy(dst, src, 32);
+    if (n > 32) [[unlikely]]
+        for (std::size_t k = 32; k < n; k += 16) std::memcpy(dst + k, src + k, 16);
 }
 
 // Writes scratch[0, step) to out without the bytes of `drops`; returns
@@ -68,7 +68,7 @@ inline std::size_t dropBytes(const std::uint8_t* scratch, std::size_t step, std:
     std::uint8_t* o = out;
     std::size_t from = 0;
     for (std::uint64_t rest = drops; rest != 0; rest &= rest - 1) {
-        const auto j = static_cast<std::size_t>(std::countr_zero(rest));
+        const auto j = static_cast<unsigned>(std::countr_zero(rest));
         copyRun(o, scratch + from, j - from);
         o += j - from;
         from = j + 1;
@@ -77,21 +77,24 @@ inline std::size_t dropBytes(const std::uint8_t* scratch, std::size_t step, std:
     return static_cast<std::size_t>(o - out) + (step - from);
 }
 
-// The same with the bytes of `shifts` each written after its shift code
-// (0x28 where `opens` has it, 0x29 elsewhere).
+// The same with the bytes of `shifts` each written after its shift code:
+// 0x28 before a kanji (its lead byte set in `opens`), 0x29 before a single
+// byte. Shift codes alternate, so each one is the last one's other.
 inline std::size_t dropAndShift(const std::uint8_t* scratch, std::size_t step, std::uint64_t drops,
                                 std::uint64_t shifts, std::uint64_t opens, std::uint8_t* out) {
     std::uint8_t* o = out;
     std::size_t from = 0;
+    std::uint8_t code = (opens & shifts & (0 - shifts)) != 0 ? 0x28 : 0x29;
     for (std::uint64_t events = drops | shifts; events != 0; events &= events - 1) {
-        const auto j = static_cast<std::size_t>(std::countr_zero(events));
+        const auto j = static_cast<unsigned>(std::countr_zero(events));
         copyRun(o, scratch + from, j - from);
         o += j - from;
         // Without a branch: a dropped byte's slot takes a code it then overwrites.
-        const auto dropped = static_cast<std::size_t>((drops >> j) & 1);
-        *o = static_cast<std::uint8_t>(0x29 - ((opens >> j) & 1));
-        o += 1 - dropped;
-        from = j + dropped;
+        const auto shifted = static_cast<unsigned>((shifts >> j) & 1);
+        *o = code;
+        o += shifted;
+        code ^= static_cast<std::uint8_t>(shifted);
+        from = j + 1 - shifted;
     }
     copyRun(o, scratch + from, step - from);
     return static_cast<std::size_t>(o - out) + (step - from);
@@ -104,10 +107,12 @@ inline std::uint64_t shiftsBefore(std::uint64_t leads, std::uint64_t singles, st
                                   std::size_t step, bool& open) {
     const std::uint64_t carried = open ? 1 : 0;
     std::uint64_t kind = leads | (leads << 1);  // set on the bytes of kanji
-    // Line ends take the kind of the character before them.
-    for (std::uint64_t add = lineEnds & ((kind << 1) | carried); add != 0;
-         add = lineEnds & (kind << 1) & ~kind)
-        kind |= add;
+    // Line ends take the kind of the character before them: adding a bit
+    // under the kanji byte before each run of them (or bit 0, for a run
+    // that the last window's kanji goes before) carries through the run.
+    const std::uint64_t seeds = (kind & (lineEnds >> 1)) | (carried & lineEnds);
+    const std::uint64_t runs = lineEnds | seeds;
+    kind |= lineEnds & (runs ^ (runs + seeds));
     const std::uint64_t before = (kind << 1) | carried;
     open = (kind >> (step - 1)) & 1;
     return (leads & ~before) | (singles & before);
