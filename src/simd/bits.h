@@ -64,6 +64,27 @@ inline bool jefWindowOf(std::uint64_t mode, std::uint64_t shifts, JefWindow& w) 
     return ((w.leads << 1) & ~kanjiBytes) == 0;
 }
 
+// s2j: the characters of a window of Shift JIS.
+struct SjisWindow {
+    std::uint64_t leads;     // kanji lead bytes; one that ends the window waits
+    std::uint64_t singles;   // single-byte characters
+    std::uint64_t lineEnds;  // CR and LF, which give nothing
+    std::uint64_t window;    // the bytes the window takes, `step` of them
+    std::size_t step;
+};
+
+// From the window's kanji first bytes and its CR and LF bytes.
+inline SjisWindow sjisWindowOf(std::uint64_t firstBytes, std::uint64_t lineEndBytes) {
+    SjisWindow w;
+    w.leads = leadBytes(firstBytes);
+    w.window = ~std::uint64_t{0};
+    w.step = holdLastLead(w.leads, w.window);
+    const std::uint64_t starts = w.window & ~(w.leads << 1);
+    w.lineEnds = starts & lineEndBytes;
+    w.singles = starts & ~firstBytes & ~w.lineEnds;
+    return w;
+}
+
 // s2j: counts the line feeds of a window that starts at input offset `at`.
 inline void countLineFeeds(std::uint64_t feeds, std::int64_t at, std::int64_t& lineFeeds,
                            std::int64_t& lineStart) {

@@ -29,38 +29,29 @@ VELK_AVX2 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::
         const std::uint64_t lineFeedBytes = equalBits(v, 0x0A);
         const std::uint64_t lineEndBytes = lineFeedBytes | equalBits(v, 0x0D);
 
-        std::uint64_t leads = leadBytes(firstBytes);
-        std::uint64_t window = ~std::uint64_t{0};
-        const std::size_t step = holdLastLead(leads, window);
-        const std::uint64_t starts = window & ~(leads << 1);
-        const std::uint64_t lineEnds = starts & lineEndBytes;
-        const std::uint64_t singles = starts & ~firstBytes & ~lineEnds;
-        if (singles & zeroBits(low, high)) break;  // the byte loop reports it
+        const SjisWindow w = sjisWindowOf(firstBytes, lineEndBytes);
+        if (w.singles & zeroBits(low, high)) break;  // the byte loop reports it
 
         store(bytes, low);
         store(bytes + 32, high);
-        if (leads != 0 && kanjiByTable(in + i, leads, tables.kanji, bytes)) break;
+        if (w.leads != 0 && kanjiByTable(in + i, w.leads, tables.kanji, bytes)) break;
 
         // CR and LF are dropped; every other byte of the window gives one.
-        const std::uint64_t kept = window & ~lineEnds;
+        const std::uint64_t kept = w.window & ~w.lineEnds;
         if (!tables.shiftCodes) {
             o += compress(bytes, kept, o);
         } else {
-            const std::uint64_t shifts = shiftsBefore(leads, singles, open);
+            const std::uint64_t shifts = shiftsBefore(w.leads, w.singles, open);
             o += compressWithShifts(_mm256_load_si256(reinterpret_cast<const __m256i*>(bytes)),
                                     _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes + 32)),
-                                    leads, shifts, kept, o);
+                                    w.leads, shifts, kept, o);
         }
-        countLineFeeds(lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
+        countLineFeeds(w.lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
                        lineStart);
-        i += step;
+        i += w.step;
     }
 
-    cursor.in = i;
-    cursor.out = o;
-    cursor.kanjiOpen = open;
-    cursor.lineFeeds = lineFeeds;
-    cursor.lineStart = lineStart;
+    cursor = {i, o, open, lineFeeds, lineStart};
 }
 
 }  // namespace velk::simd::avx2

@@ -68,27 +68,21 @@ VELK_AVX512 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std
         const std::uint64_t lineEndBytes =
             lineFeedBytes | _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x0D));
 
-        std::uint64_t leads = leadBytes(firstBytes);
-        std::uint64_t window = ~std::uint64_t{0};
-        const std::size_t step = holdLastLead(leads, window);
-        const std::uint64_t seconds = leads << 1;
-        const std::uint64_t starts = window & ~seconds;
-        const std::uint64_t lineEnds = starts & lineEndBytes;
-        const std::uint64_t singles = starts & ~firstBytes & ~lineEnds;
+        const SjisWindow w = sjisWindowOf(firstBytes, lineEndBytes);
 
         __m512i bytes = singleBytes;
-        std::uint64_t unmapped = singles & _mm512_testn_epi8_mask(singleBytes, singleBytes);
-        if (leads != 0) bytes = kanjiCodes(v, leads, tables.kanji, bytes, unmapped);
+        std::uint64_t unmapped = w.singles & _mm512_testn_epi8_mask(singleBytes, singleBytes);
+        if (w.leads != 0) bytes = kanjiCodes(v, w.leads, tables.kanji, bytes, unmapped);
         if (unmapped != 0) break;  // the byte loop reports it
 
         // CR and LF are dropped; every other byte of the window gives one.
-        const std::uint64_t kept = window & ~lineEnds;
+        const std::uint64_t kept = w.window & ~w.lineEnds;
         if (!tables.shiftCodes) {
             _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(kept, bytes));
             o += _mm_popcnt_u64(kept);
         } else {
-            const std::uint64_t shifts = shiftsBefore(leads, singles, open);
-            const __m512i codes = _mm512_mask_blend_epi8(leads, shiftCodes, kanjiIn);
+            const std::uint64_t shifts = shiftsBefore(w.leads, w.singles, open);
+            const __m512i codes = _mm512_mask_blend_epi8(w.leads, shiftCodes, kanjiIn);
             const __m512i firstSlots = _mm512_permutex2var_epi8(codes, firstHalves, bytes);
             const __m512i secondSlots = _mm512_permutex2var_epi8(codes, secondHalves, bytes);
             std::uint64_t firstKept, secondKept;
@@ -98,16 +92,12 @@ VELK_AVX512 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std
             _mm512_storeu_si512(o, _mm512_maskz_compress_epi8(secondKept, secondSlots));
             o += _mm_popcnt_u64(secondKept);
         }
-        countLineFeeds(lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
+        countLineFeeds(w.lineEnds & lineFeedBytes, base + static_cast<std::int64_t>(i), lineFeeds,
                        lineStart);
-        i += step;
+        i += w.step;
     }
 
-    cursor.in = i;
-    cursor.out = o;
-    cursor.kanjiOpen = open;
-    cursor.lineFeeds = lineFeeds;
-    cursor.lineStart = lineStart;
+    cursor = {i, o, open, lineFeeds, lineStart};
 }
 
 }  // namespace velk::simd::avx512

@@ -36,36 +36,27 @@ void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, 
         const std::uint64_t lineEndBytes = lineFeedBytes | equalBits(v, 0x0D);
         lookupPairs(p, tables.singlePairs, scratch);
 
-        std::uint64_t leads = leadBytes(first);
-        std::uint64_t window = ~std::uint64_t{0};
-        const std::size_t step = holdLastLead(leads, window);
-        const std::uint64_t starts = window & ~(leads << 1);
-        const std::uint64_t lineEnds = starts & lineEndBytes;
-        const std::uint64_t singles = starts & ~first & ~lineEnds;
-        kanjiWindow(p, leads, tables.kanji, bytes);
+        const SjisWindow w = sjisWindowOf(first, lineEndBytes);
+        kanjiWindow(p, w.leads, tables.kanji, bytes);
         // A single byte or kanji without mapping (0 0): the byte loop
         // reports it.
         const std::uint64_t zeros = zeroBytes(bytes);
-        if (zeros & (singles | (leads & (zeros >> 1)))) break;
+        if (zeros & (w.singles | (w.leads & (zeros >> 1)))) break;
 
         if (tables.shiftCodes)
-            o += dropAndShift(bytes, step, lineEnds, shiftsBefore(leads, singles, lineEnds, step, open),
-                              leads, o);
+            o += dropAndShift(bytes, w.step, w.lineEnds,
+                              shiftsBefore(w.leads, w.singles, w.lineEnds, w.step, open), w.leads, o);
         else
-            o += dropBytes(bytes, step, lineEnds, o);
+            o += dropBytes(bytes, w.step, w.lineEnds, o);
         // Line feeds counted without a branch: about every other window has one.
-        const std::uint64_t feeds = lineEnds & lineFeedBytes;
+        const std::uint64_t feeds = w.lineEnds & lineFeedBytes;
         lineFeeds += words::bitCount(feeds);
         const std::int64_t after = base + static_cast<std::int64_t>(i) + 64 - std::countl_zero(feeds | 1);
         lineStart = feeds != 0 ? after : lineStart;
-        i += step;
+        i += w.step;
     }
 
-    cursor.in = i;
-    cursor.out = o;
-    cursor.kanjiOpen = open;
-    cursor.lineFeeds = lineFeeds;
-    cursor.lineStart = lineStart;
+    cursor = {i, o, open, lineFeeds, lineStart};
 }
 
 }  // namespace velk::simd::portable
