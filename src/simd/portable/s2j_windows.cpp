@@ -45,7 +45,7 @@ void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, 
 
         if (tables.shiftCodes)
             o += dropAndShift(bytes, w.step, w.lineEnds,
-                              shiftsBefore(w.leads, w.singles, w.lineEnds, w.step, open), w.leads, o);
+                              shiftsBefore(w.leads, w.leads | w.singles, w.step, open), w.leads, o);
         else
             o += dropBytes(bytes, w.step, w.lineEnds, o);
         // Line feeds counted without a branch: about every other window has one.

@@ -100,22 +100,23 @@ inline std::size_t dropAndShift(const std::uint8_t* scratch, std::size_t step, s
     return static_cast<std::size_t>(o - out) + (step - from);
 }
 
-// s2j: the characters a shift code goes before (those whose kind differs
-// from the last character's; line ends do not count), for a window that
-// takes `step` bytes. open carries the kind.
-inline std::uint64_t shiftsBefore(std::uint64_t leads, std::uint64_t singles, std::uint64_t lineEnds,
-                                  std::size_t step, bool& open) {
+// s2j: the characters a shift code goes before, for a window that takes
+// `step` bytes: those whose kind (double-byte where `doubles` has their
+// first byte) differs from the last character's. Bytes that start no
+// character (second bytes, line ends) do not count. open carries the kind.
+inline std::uint64_t shiftsBefore(std::uint64_t doubles, std::uint64_t characters, std::size_t step,
+                                  bool& open) {
     const std::uint64_t carried = open ? 1 : 0;
-    std::uint64_t kind = leads | (leads << 1);  // set on the bytes of kanji
-    // Line ends take the kind of the character before them: adding a bit
-    // under the kanji byte before each run of them (or bit 0, for a run
-    // that the last window's kanji goes before) carries through the run.
-    const std::uint64_t seeds = (kind & (lineEnds >> 1)) | (carried & lineEnds);
-    const std::uint64_t runs = lineEnds | seeds;
-    kind |= lineEnds & (runs ^ (runs + seeds));
+    const std::uint64_t others = ~characters;
+    // Each byte after a character takes its kind: adding a bit under each
+    // double-byte character that others follow (or bit 0, for others that
+    // the last window's kanji goes before) carries through them.
+    const std::uint64_t seeds = (doubles & (others >> 1)) | (carried & others);
+    const std::uint64_t runs = others | seeds;
+    const std::uint64_t kind = doubles | (others & (runs ^ (runs + seeds)));
     const std::uint64_t before = (kind << 1) | carried;
     open = (kind >> (step - 1)) & 1;
-    return (leads & ~before) | (singles & before);
+    return (doubles & ~before) | (characters & ~doubles & before);
 }
 
 }  // namespace velk::simd::portable
