@@ -29,6 +29,7 @@ inline std::uint64_t shiftCodes(const std::uint8_t* p, bool doubleByte, std::uin
     }
     return shifts;
 }
+
 }  // namespace
 
 void j2sWindows(const J2sTables& tables, const std::uint8_t* in, std::size_t n, std::uint8_t* out,
