@@ -141,8 +141,9 @@ TEST_P(J2sFastPaths, ShiftCodesInEitherMode) {
     } cases[] = {
         {"\x38\xA4\xA2\x28\xA4\xA2\x29\x81", "\x82\xA0\x82\xA0" "a"},
         {"\x29\xC1\x29\x28\x28\xA4\xA2\x38\x29\x29\xC1", "A\x82\xA0" "A"},
-        {a10 + "\x28" + kanji9 + "\x28" + kanji9 + "\x29" + a10 + "\x29" + a10,
-         std::string(10, 'A') + i9 + i9 + std::string(20, 'A')},
+        // Long enough for a window at every level.
+        {a10 + "\x28" + kanji9 + "\x28" + kanji9 + "\x29" + a10 + "\x29" + a10 + a10 + a10 + a10,
+         std::string(10, 'A') + i9 + i9 + std::string(50, 'A')},
     };
     CodeTables tables = makeCodeTables(decodeOptions(3, 0, 0, 0));  // e2aAscii
     tables.level = GetParam();
