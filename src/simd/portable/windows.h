@@ -21,9 +21,10 @@ namespace velk::simd::portable {
 inline constexpr std::size_t kOvershoot = 31;
 
 // A window's converted bytes, with room for the run copies to read past.
-// Held as 16-bit units, which the pair look-ups store; read as bytes.
+// Held as 16-bit units, which the pair look-ups store; read as bytes, or
+// as AVX2 vectors.
 struct Scratch {
-    alignas(16) std::uint16_t units[(64 + 32) / 2] = {};
+    alignas(32) std::uint16_t units[(64 + 32) / 2] = {};
     std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(units); }
 };
 
