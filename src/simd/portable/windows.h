@@ -47,10 +47,17 @@ inline std::uint64_t zeroBytes(const std::uint8_t* scratch) {
 // leaves two zero bytes.
 inline void kanjiWindow(const std::uint8_t* in, std::uint64_t leads, const std::uint8_t* table,
                         std::uint8_t* scratch) {
-    for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
+    // Two a step; past the last, the second is read at 64 and written to
+    // scratch[64, 66), which nothing takes.
+    for (std::uint64_t rest = leads; rest != 0;) {
         const auto j = static_cast<unsigned>(std::countr_zero(rest));
-        const std::uint16_t code = __builtin_bswap16(words::load16(in + j));
-        std::memcpy(scratch + j, table + 2 * std::size_t{code}, 2);
+        rest &= rest - 1;
+        const auto k = static_cast<unsigned>(std::countr_zero(rest));
+        rest &= rest - 1;
+        const std::uint16_t first = __builtin_bswap16(words::load16(in + j));
+        const std::uint16_t second = __builtin_bswap16(words::load16(in + k));
+        std::memcpy(scratch + j, table + 2 * std::size_t{first}, 2);
+        std::memcpy(scratch + k, table + 2 * std::size_t{second}, 2);
     }
 }
 
