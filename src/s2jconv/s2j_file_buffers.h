@@ -11,7 +11,10 @@
 
 namespace velk::s2j {
 
-inline constexpr std::size_t kFileBufferBytes = std::size_t{1} << 18;
+// Four blocks a call. Larger buffers fall out of the second-level cache
+// beside the code tables, and their copies then cost more than the calls
+// they save.
+inline constexpr std::size_t kFileBufferBytes = std::size_t{1} << 16;
 
 // Serves reads from one large read ahead; same results as DataInput::read.
 class ReadAhead {
