@@ -16,11 +16,8 @@ VELK_AVX2 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::
     portable::Scratch scratch;
     std::uint8_t* const bytes = scratch.bytes();
 
-    std::size_t i = cursor.in;
-    std::uint8_t* o = cursor.out;
-    bool open = cursor.kanjiOpen;
-    std::int64_t lineFeeds = cursor.lineFeeds;
-    std::int64_t lineStart = cursor.lineStart;
+    // A copy: stores through o could alias the cursor itself.
+    auto [i, o, open, lineFeeds, lineStart] = cursor;
 
     while (i + 64 <= n) {
         const Window v = loadWindow(in + i);

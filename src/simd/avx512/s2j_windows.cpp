@@ -54,11 +54,8 @@ VELK_AVX512 void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std
     const __m512i firstHalves = _mm512_load_si512(kIndexes.firstHalves);
     const __m512i secondHalves = _mm512_load_si512(kIndexes.secondHalves);
 
-    std::size_t i = cursor.in;
-    std::uint8_t* o = cursor.out;
-    bool open = cursor.kanjiOpen;
-    std::int64_t lineFeeds = cursor.lineFeeds;
-    std::int64_t lineStart = cursor.lineStart;
+    // A copy: stores through o could alias the cursor itself.
+    auto [i, o, open, lineFeeds, lineStart] = cursor;
 
     while (i + 64 <= n) {
         const __m512i v = _mm512_loadu_si512(in + i);

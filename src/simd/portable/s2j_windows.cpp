@@ -20,11 +20,8 @@ void s2jWindows(const S2jTables& tables, const std::uint8_t* in, std::size_t n, 
     Scratch scratch;
     std::uint8_t* const bytes = scratch.bytes();
 
-    std::size_t i = cursor.in;
-    std::uint8_t* o = cursor.out;
-    bool open = cursor.kanjiOpen;
-    std::int64_t lineFeeds = cursor.lineFeeds;
-    std::int64_t lineStart = cursor.lineStart;
+    // A copy: stores through o could alias the cursor itself.
+    auto [i, o, open, lineFeeds, lineStart] = cursor;
 
     // A window writes at most 128 bytes and its run copies kOvershoot more:
     // 16 input bytes more give the room (out holds twice the input).
