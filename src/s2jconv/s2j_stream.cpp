@@ -18,11 +18,16 @@ StreamOutcome convertStream(const Converter& conv, std::int64_t fileSize,
     const std::size_t block = inBuf.size();
     std::size_t carried = 0;  // a first byte kept from the block before
     std::int64_t bytesRead = 0;
+    OutputGather out(outBuf, 2 * block, io.write);
 
     for (;;) {
         const std::size_t want = block - carried;
         const std::int64_t got = io.read(inBuf.data() + carried, want);
-        if (got < 0) return {StreamStatus::ReadFailed, errno};
+        if (got < 0) {
+            // What was converted before still reaches the file.
+            const int readError = errno;
+            return out.flush() ? StreamOutcome{StreamStatus::ReadFailed, readError} : out.failed();
+        }
         if (got == 0 && carried == 0) break;
         bytesRead += got;
         const std::size_t filled = carried + static_cast<std::size_t>(got);
@@ -32,9 +37,9 @@ StreamOutcome convertStream(const Converter& conv, std::int64_t fileSize,
 
         errors.clear();
         const BlockResult r =
-            convertBlock(conv, inBuf.first(filled), endOfInput, state, outBuf.data(), errors);
+            convertBlock(conv, inBuf.first(filled), endOfInput, state, out.next(), errors);
         if (!errors.empty()) io.reportErrors(errors);
-        if (!io.write(outBuf.data(), r.written)) return {StreamStatus::WriteFailed, errno};
+        if (!out.add(r.written)) return out.failed();
 
         carried = filled - r.consumed;
         if (carried != 0) inBuf[0] = inBuf[filled - 1];
@@ -42,6 +47,7 @@ StreamOutcome convertStream(const Converter& conv, std::int64_t fileSize,
         if (got == 0) break;
     }
 
+    if (!out.flush()) return out.failed();
     std::uint8_t tail[1];
     const std::size_t n = finishRun(conv, state, tail);
     if (n != 0 && !io.write(tail, n)) return {StreamStatus::WriteFailed, errno};

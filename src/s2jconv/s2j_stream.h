@@ -3,6 +3,7 @@
 // that the loop runs the same over files and over test doubles.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,7 +30,8 @@ struct StreamIo {
     std::function<bool(const std::uint8_t*, std::size_t)> write;
     // The recorded errors of one block, before it is written.
     std::function<void(std::span<const ConversionError>)> reportErrors;
-    // After each block is written: input bytes converted so far.
+    // After each block is converted and its output written or held for the
+    // next write: input bytes converted so far.
     std::function<void(std::int64_t)> blockWritten;
 };
 
@@ -40,8 +42,40 @@ struct StreamOutcome {
     int error;  // errno of the failed call
 };
 
-// Converts the whole input. `inBuf` is the block; `outBuf` must hold twice
-// its size. `fileSize` is the size the input had when it was opened: the
+// Gathers the output of several blocks in outBuf for one large write: a
+// block converts straight into next(), and the output is written once more
+// than `room` bytes (what a block may write) would be left. With outBuf
+// just `room` long, every block is written on its own.
+class OutputGather {
+public:
+    using Write = std::function<bool(const std::uint8_t*, std::size_t)>;
+    OutputGather(std::span<std::uint8_t> outBuf, std::size_t room, const Write& write)
+        : buf_(outBuf), limit_(outBuf.size() - room), write_(write) {}
+    std::uint8_t* next() { return buf_.data() + held_; }
+    // Takes n bytes written at next(); false when a write failed.
+    bool add(std::size_t n) {
+        held_ += n;
+        return held_ <= limit_ || flush();
+    }
+    bool flush() {
+        const bool ok = held_ == 0 || write_(buf_.data(), held_);
+        held_ = 0;
+        if (!ok) error_ = errno;
+        return ok;
+    }
+    StreamOutcome failed() const { return {StreamStatus::WriteFailed, error_}; }
+
+private:
+    std::span<std::uint8_t> buf_;
+    std::size_t limit_;
+    const Write& write_;
+    std::size_t held_ = 0;
+    int error_ = 0;
+};
+
+// Converts the whole input. `inBuf` is the block; `outBuf` must hold at
+// least twice its size, and gathers output where it holds more (see
+// OutputGather). `fileSize` is the size the input had when it was opened: the
 // block that reaches it is the last one, as is a short read. -1 for a
 // stream: only a short read ends it.
 StreamOutcome convertStream(const Converter& conv, std::int64_t fileSize,

@@ -19,11 +19,16 @@ s2j::StreamOutcome convertStream(const Tables& t, std::int64_t fileSize,
     const std::size_t block = inBuf.size();
     std::size_t carried = 0;  // the start of a sequence cut by the block before
     std::int64_t bytesRead = 0;
+    s2j::OutputGather out(outBuf, 2 * block, io.write);
 
     for (;;) {
         const std::size_t want = block - carried;
         const std::int64_t got = io.read(inBuf.data() + carried, want);
-        if (got < 0) return {s2j::StreamStatus::ReadFailed, errno};
+        if (got < 0) {
+            // What was converted before still reaches the file.
+            const int readError = errno;
+            return out.flush() ? s2j::StreamOutcome{s2j::StreamStatus::ReadFailed, readError} : out.failed();
+        }
         if (got == 0 && carried == 0) break;
         bytesRead += got;
         const std::size_t filled = carried + static_cast<std::size_t>(got);
@@ -38,9 +43,9 @@ s2j::StreamOutcome convertStream(const Tables& t, std::int64_t fileSize,
         }
         errors.clear();
         const s2j::BlockResult r =
-            convertBlock(t, text, endOfInput, state.chars, outBuf.data(), errors);
+            convertBlock(t, text, endOfInput, state.chars, out.next(), errors);
         if (!errors.empty()) io.reportErrors(errors);
-        if (!io.write(outBuf.data(), r.written)) return {s2j::StreamStatus::WriteFailed, errno};
+        if (!out.add(r.written)) return out.failed();
 
         const std::size_t used = static_cast<std::size_t>(text.data() - inBuf.data()) + r.consumed;
         carried = filled - used;
@@ -49,6 +54,7 @@ s2j::StreamOutcome convertStream(const Tables& t, std::int64_t fileSize,
         if (got == 0) break;
     }
 
+    if (!out.flush()) return out.failed();
     std::uint8_t tail[1];
     const std::size_t n = s2j::finishRun(t.conv, state.chars, tail);
     if (n != 0 && !io.write(tail, n)) return {s2j::StreamStatus::WriteFailed, errno};

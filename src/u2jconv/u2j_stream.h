@@ -29,8 +29,9 @@ struct CarriedState {
 // sequence beside the three bytes of a cut one that are carried over.
 std::size_t blockSizeFor(std::int64_t fileSize);
 
-// Converts the whole input. `outBuf` must hold twice the size of `inBuf`.
-// `fileSize` as for s2j::convertStream (-1: a stream).
+// Converts the whole input. `outBuf` must hold twice the size of `inBuf`,
+// and gathers output where it holds more (s2j::OutputGather). `fileSize` as
+// for s2j::convertStream (-1: a stream).
 s2j::StreamOutcome convertStream(const Tables& t, std::int64_t fileSize,
                                  std::span<std::uint8_t> inBuf, std::span<std::uint8_t> outBuf,
                                  const StreamIo& io, CarriedState& state);

@@ -96,7 +96,8 @@ struct FakeFiles {
     std::vector<std::string> errors;  // "line:column"
     std::vector<std::int64_t> progress;
 
-    StreamOutcome run(std::size_t block, std::int64_t fileSize = -1) {
+    // gather: output room beyond a block's, which the loop fills before writing.
+    StreamOutcome run(std::size_t block, std::int64_t fileSize = -1, std::size_t gather = 0) {
         StreamIo io{
             [this](std::uint8_t* p, std::size_t n) -> std::int64_t {
                 if (++reads == failRead) return errno = EIO, -1;
@@ -116,7 +117,7 @@ struct FakeFiles {
             },
             [this](std::int64_t done) { progress.push_back(done); },
         };
-        std::vector<std::uint8_t> in(block), out(2 * block);
+        std::vector<std::uint8_t> in(block), out(2 * block + gather);
         CarriedState state;
         if (fileSize < 0) fileSize = static_cast<std::int64_t>(input.size());
         return convertStream(makeConverter(1, 1), fileSize, in, out, io, state);
@@ -152,13 +153,26 @@ TEST(ConvertStream, CarriedFirstByteIsNotCountedAsDone) {
     EXPECT_EQ(shrunk.output, "\xC1\xC2\xC3\x40");
 }
 
+TEST(ConvertStream, GatheredOutputIsTheSameInFewerWrites) {
+    FakeFiles each(kMixed), gathered(kMixed);
+    ASSERT_EQ(each.run(4).status, StreamStatus::Finished);
+    ASSERT_EQ(gathered.run(4, -1, 16).status, StreamStatus::Finished);
+    EXPECT_EQ(gathered.output, each.output);
+    EXPECT_EQ(gathered.errors, each.errors);
+    EXPECT_EQ(gathered.progress, each.progress);
+    EXPECT_LT(gathered.writes, each.writes / 2);
+}
+
 TEST(ConvertStream, FailuresStopTheRun) {
-    FakeFiles read(std::string(10, 'A'));
-    read.failRead = 2;
-    const StreamOutcome r = read.run(4);
-    EXPECT_EQ(r.status, StreamStatus::ReadFailed);
-    EXPECT_EQ(r.error, EIO);
-    EXPECT_EQ(read.output, std::string(4, '\xC1'));
+    // What was converted before a failed read is written, gathered or not.
+    for (std::size_t gather : {0, 16}) {
+        FakeFiles read(std::string(10, 'A'));
+        read.failRead = 3;
+        const StreamOutcome r = read.run(4, -1, gather);
+        EXPECT_EQ(r.status, StreamStatus::ReadFailed);
+        EXPECT_EQ(r.error, EIO);
+        EXPECT_EQ(read.output, std::string(8, '\xC1'));
+    }
     FakeFiles shiftOut("\x88\x9F");  // the final 0x29 is the second write
     shiftOut.failWrite = 2;
     const StreamOutcome w = shiftOut.run(2);

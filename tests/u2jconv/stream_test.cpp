@@ -21,7 +21,9 @@ struct Result {
     u2j::CarriedState state;
 };
 
-Result convert(const std::string& in, std::size_t block, int optConv = 1, int optOther = 1) {
+// gather: output room beyond a block's, which the loop fills before writing.
+Result convert(const std::string& in, std::size_t block, int optConv = 1, int optOther = 1,
+               std::size_t gather = 0) {
     Result r;
     std::size_t pos = 0;
     u2j::StreamIo io{
@@ -43,7 +45,7 @@ Result convert(const std::string& in, std::size_t block, int optConv = 1, int op
         },
         [&](std::int64_t done) { r.progress.push_back(done); },
     };
-    std::vector<std::uint8_t> inBuf(block), out(2 * block);
+    std::vector<std::uint8_t> inBuf(block), out(2 * block + gather);
     const auto outcome =
         u2j::convertStream(u2j::makeTables(s2j::makeConverter(optConv, optOther)),
                            static_cast<std::int64_t>(in.size()), inBuf, out, io, r.state);
@@ -68,6 +70,7 @@ TEST(U2jStream, OutputDoesNotDependOnBlockBoundaries) {
         EXPECT_EQ(r.errors, whole.errors);
         EXPECT_EQ(r.progress.back(), static_cast<std::int64_t>(kMixed.size()));
         EXPECT_TRUE(std::is_sorted(r.progress.begin(), r.progress.end()));
+        EXPECT_EQ(convert(kMixed, block, 1, 1, 3 * block).output, whole.output) << "gathered";
     }
 }
 
