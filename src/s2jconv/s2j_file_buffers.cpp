@@ -27,8 +27,8 @@ std::int64_t ReadAhead::read(std::uint8_t* p, std::size_t n) {
 }
 
 bool WriteBehind::write(const std::uint8_t* p, std::size_t n) {
-    if (buf_.size() + n > kFileBufferBytes && !flush()) return false;
-    if (n >= kFileBufferBytes) return writeFull(fd_, p, n);
+    if (buf_.size() + n > kWriteBytes && !flush()) return false;
+    if (n >= kWriteBytes) return writeFull(fd_, p, n);
     buf_.insert(buf_.end(), p, p + n);
     return true;
 }

@@ -11,15 +11,18 @@
 
 namespace velk::s2j {
 
-// Four blocks a call. Larger buffers fall out of the second-level cache
-// beside the code tables, and their copies then cost more than the calls
-// they save.
-inline constexpr std::size_t kFileBufferBytes = std::size_t{1} << 16;
+// Reads: four blocks a call. A larger buffer falls out of the second-level
+// cache beside the code tables, and its copies then cost more than the
+// calls it saves.
+inline constexpr std::size_t kReadBytes = std::size_t{1} << 16;
+// Writes: the file system takes large ones cheaper. The loops gather their
+// output to this size (s2j::OutputGather), so it is passed on uncopied.
+inline constexpr std::size_t kWriteBytes = std::size_t{1} << 18;
 
 // Serves reads from one large read ahead; same results as DataInput::read.
 class ReadAhead {
 public:
-    explicit ReadAhead(DataInput& in) : in_(in), buf_(kFileBufferBytes) {}
+    explicit ReadAhead(DataInput& in) : in_(in), buf_(kReadBytes) {}
 
     // Fills up to n bytes; fewer only at the end of the input; -1 on error.
     std::int64_t read(std::uint8_t* p, std::size_t n);
@@ -34,7 +37,7 @@ private:
 // Gathers writes and passes them on in large ones.
 class WriteBehind {
 public:
-    explicit WriteBehind(int fd) : fd_(fd) { buf_.reserve(kFileBufferBytes); }
+    explicit WriteBehind(int fd) : fd_(fd) { buf_.reserve(kWriteBytes); }
 
     // False (errno set) when a write that this one caused failed.
     bool write(const std::uint8_t* p, std::size_t n);

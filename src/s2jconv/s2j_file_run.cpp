@@ -58,9 +58,9 @@ std::int32_t convertFiles(int optLog, const FileJob& job, const FileLoop& loop) 
 
     const std::size_t block = job.blockSize(size);
     std::vector<std::uint8_t> inBuf(block);
-    // Room to gather a file buffer's worth of output: WriteBehind then
+    // Room to gather a large write's worth of output: WriteBehind then
     // passes it on without a copy.
-    std::vector<std::uint8_t> outBuf(2 * block + kFileBufferBytes);
+    std::vector<std::uint8_t> outBuf(2 * block + kWriteBytes);
 
     if (job.jisPassesThrough)
         platform::writeText(stderr, "\nJISコードは変換されずにJEFファイルに出力されます\n\n");
