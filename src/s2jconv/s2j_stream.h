@@ -64,6 +64,11 @@ public:
         return ok;
     }
     StreamOutcome failed() const { return {StreamStatus::WriteFailed, error_}; }
+    // After a failed read (its errno): what was converted before still
+    // reaches the file, unless that write fails too.
+    StreamOutcome readFailed(int readError) {
+        return flush() ? StreamOutcome{StreamStatus::ReadFailed, readError} : failed();
+    }
 
 private:
     std::span<std::uint8_t> buf_;

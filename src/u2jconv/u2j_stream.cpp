@@ -24,11 +24,7 @@ s2j::StreamOutcome convertStream(const Tables& t, std::int64_t fileSize,
     for (;;) {
         const std::size_t want = block - carried;
         const std::int64_t got = io.read(inBuf.data() + carried, want);
-        if (got < 0) {
-            // What was converted before still reaches the file.
-            const int readError = errno;
-            return out.flush() ? s2j::StreamOutcome{s2j::StreamStatus::ReadFailed, readError} : out.failed();
-        }
+        if (got < 0) return out.readFailed(errno);
         if (got == 0 && carried == 0) break;
         bytesRead += got;
         const std::size_t filled = carried + static_cast<std::size_t>(got);
