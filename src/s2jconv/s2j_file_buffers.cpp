@@ -26,18 +26,4 @@ std::int64_t ReadAhead::read(std::uint8_t* p, std::size_t n) {
     return static_cast<std::int64_t>(done);
 }
 
-bool WriteBehind::write(const std::uint8_t* p, std::size_t n) {
-    if (buf_.size() + n > kWriteBytes && !flush()) return false;
-    if (n >= kWriteBytes) return writeFull(fd_, p, n);
-    buf_.insert(buf_.end(), p, p + n);
-    return true;
-}
-
-bool WriteBehind::flush() {
-    if (buf_.empty()) return true;
-    const bool ok = writeFull(fd_, buf_.data(), buf_.size());
-    buf_.clear();
-    return ok;
-}
-
 }  // namespace velk::s2j

@@ -1,6 +1,7 @@
 // Large reads and writes under the block loop's small blocks: a block of
 // 16,380 bytes per system call costs the file system more than the
-// conversion itself.
+// conversion itself. Reads go through ReadAhead; the loops gather their
+// writes themselves.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,7 @@ namespace velk::s2j {
 // calls it saves.
 inline constexpr std::size_t kReadBytes = std::size_t{1} << 16;
 // Writes: the file system takes large ones cheaper. The loops gather their
-// output to this size (s2j::OutputGather), so it is passed on uncopied.
+// output to this size (s2j::OutputGather) and write it straight from there.
 inline constexpr std::size_t kWriteBytes = std::size_t{1} << 18;
 
 // Serves reads from one large read ahead; same results as DataInput::read.
@@ -32,21 +33,6 @@ private:
     std::vector<std::uint8_t> buf_;
     std::size_t pos_ = 0, end_ = 0;
     bool atEnd_ = false;
-};
-
-// Gathers writes and passes them on in large ones.
-class WriteBehind {
-public:
-    explicit WriteBehind(int fd) : fd_(fd) { buf_.reserve(kWriteBytes); }
-
-    // False (errno set) when a write that this one caused failed.
-    bool write(const std::uint8_t* p, std::size_t n);
-    // Writes what is gathered; false (errno set) on failure.
-    bool flush();
-
-private:
-    int fd_;
-    std::vector<std::uint8_t> buf_;
 };
 
 }  // namespace velk::s2j

@@ -58,8 +58,7 @@ std::int32_t convertFiles(int optLog, const FileJob& job, const FileLoop& loop) 
 
     const std::size_t block = job.blockSize(size);
     std::vector<std::uint8_t> inBuf(block);
-    // Room to gather a large write's worth of output: WriteBehind then
-    // passes it on without a copy.
+    // Room to gather a large write's worth of output (see OutputGather).
     std::vector<std::uint8_t> outBuf(2 * block + kWriteBytes);
 
     if (job.jisPassesThrough)
@@ -68,18 +67,14 @@ std::int32_t convertFiles(int optLog, const FileJob& job, const FileLoop& loop) 
     if (optLog == 1) showProgress(progress, 0, 0);
 
     ReadAhead reader(in);
-    WriteBehind writer(out.get());
     const FileCalls calls{
         [&](std::uint8_t* p, std::size_t n) { return reader.read(p, n); },
-        [&](const std::uint8_t* p, std::size_t n) { return writer.write(p, n); },
+        [&](const std::uint8_t* p, std::size_t n) { return writeFull(out.get(), p, n); },
         [&](std::int64_t done) {
             if (optLog == 1) showProgress(progress, done, size);
         },
     };
-    StreamOutcome outcome = loop(size, inBuf, outBuf, calls);
-    // What was converted before a failed read still reaches the file.
-    if (outcome.status != StreamStatus::WriteFailed && !writer.flush())
-        outcome = {StreamStatus::WriteFailed, errno};
+    const StreamOutcome outcome = loop(size, inBuf, outBuf, calls);
 
     switch (outcome.status) {
         case StreamStatus::ReadFailed:
